@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/picture/Picture.h"
+
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+#include <vector>
+
+namespace pictrove::word {
+
+// One picture child of a group, placed in the group's own coordinate space.
+struct PlacedPicture {
+    picture::Picture picture;
+    QRectF rect;  // in group coordinates (see Shape::groupExtent)
+};
+
+// An object of the main document text as the two shape collections see it.
+struct Shape {
+    enum class Kind {
+        Picture,    // a picture, or a shape filled with a picture
+        Group,      // a group; its picture children are composed into one picture
+        OleObject,  // an embedded object; its preview picture stands for it
+        Chart,      // a chart; its stored fallback image, if any
+        TextBox,    // a text box: nothing is copied
+        Other,      // a line, a plain autoshape, ...: nothing is copied
+    };
+    Kind kind = Kind::Other;
+    picture::Picture picture;            // Picture, OleObject, Chart; null when there is none
+    std::vector<PlacedPicture> children; // Group only
+    QRectF groupExtent;                  // Group only: the children's coordinate space
+};
+
+// What a reader makes of one document: the inline objects of the main text in
+// document order, and the floating objects anchored in the main text in anchor order.
+struct DocumentModel {
+    std::vector<Shape> inlineShapes;
+    std::vector<Shape> floatingShapes;
+};
+
+// Why a document could not be opened.
+enum class OpenStatus {
+    Ok,
+    FileNotFound,      // nothing at the path
+    Unreadable,        // the file exists but cannot be read (permissions, a folder)
+    NotAWordDocument,  // the bytes are no format a word processor opens
+    Damaged,           // a known format, but its structure is broken
+    Encrypted,         // password protected
+    TooOld,            // a binary format older than Word 97
+    TooLarge,          // limits against decompression bombs and absurd sizes
+};
+
+// A reader's result: the model, or the reason for failure in words for people
+// ("zip central directory is damaged", "table stream 1Table is missing").
+struct ReadResult {
+    OpenStatus status = OpenStatus::Ok;
+    QString reason;
+    DocumentModel model;
+
+    bool ok() const { return status == OpenStatus::Ok; }
+    static ReadResult failure(OpenStatus s, QString why) {
+        ReadResult r;
+        r.status = s;
+        r.reason = std::move(why);
+        return r;
+    }
+};
+
+}  // namespace pictrove::word
