@@ -6,7 +6,7 @@ namespace pictrove::platform {
 
 // Hands a web address to the user's browser without waiting for it.
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
     virtual void openAddress(const QString& address) = 0;
 };

@@ -11,7 +11,7 @@ enum class MsgResult { Ok, Yes, No };
 // Message boxes and the one-line input prompt. Every message box and prompt of the
 // program carries the application's title as its caption, so no caption is passed.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
 
     // Shows a modal message box and returns the button pressed. Closing a Yes/No box

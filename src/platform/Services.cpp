@@ -7,8 +7,14 @@ Services g_services;
 bool g_ending = false;
 }  // namespace
 
-Services& services() { return g_services; }
-bool programEnding() { return g_ending; }
-void setProgramEnding(bool ending) { g_ending = ending; }
+Services& services() {
+    return g_services;
+}
+bool programEnding() {
+    return g_ending;
+}
+void setProgramEnding(bool ending) {
+    g_ending = ending;
+}
 
 }  // namespace pictrove::platform

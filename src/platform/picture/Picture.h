@@ -45,7 +45,7 @@ inline constexpr qint64 kMaxDecodedBytes = qint64(512) * 1024 * 1024;
 // raster bitmap or a metafile, kept as its encoded bytes and decoded on demand, so
 // that memory grows with the compressed size. A default-constructed Picture is null.
 class Picture {
-public:
+  public:
     Picture() = default;
 
     // Takes encoded bytes (PNG, JPEG, GIF, BMP, TIFF, EMF, WMF). The header is read at
@@ -71,7 +71,7 @@ public:
     // decoded (the reason goes to *error when given).
     QImage toImage(QString* error = nullptr) const;
 
-private:
+  private:
     QByteArray bytes_;
     Format format_ = Format::None;
     QSize storedSize_;  // pixel size of the stored picture before the crop

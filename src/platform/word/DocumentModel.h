@@ -27,9 +27,9 @@ struct Shape {
         Other,      // a line, a plain autoshape, ...: nothing is copied
     };
     Kind kind = Kind::Other;
-    picture::Picture picture;            // Picture, OleObject, Chart; null when there is none
-    std::vector<PlacedPicture> children; // Group only
-    QRectF groupExtent;                  // Group only: the children's coordinate space
+    picture::Picture picture;             // Picture, OleObject, Chart; null when there is none
+    std::vector<PlacedPicture> children;  // Group only
+    QRectF groupExtent;                   // Group only: the children's coordinate space
 };
 
 // What a reader makes of one document: the inline objects of the main text in
