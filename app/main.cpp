@@ -1,6 +1,20 @@
+#include "platform/Random.h"
+#include "platform/Services.h"
+#include "platform/ui/QtServices.h"
+#include "shell/Form1.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Pictrove"));
+    QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
+
+    pictrove::platform::QtServices qtServices;
+    qtServices.install();
+
+    pictrove::shell::Form1 form;
+    form.load();
+    form.show();
+    return QApplication::exec();
 }

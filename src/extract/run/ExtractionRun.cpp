@@ -1,0 +1,9 @@
+#include "extract/run/ExtractionRun.h"
+
+#include "shell/Form1.h"
+
+namespace pictrove::extract {
+
+void StartExtractingImages(shell::Form1&) {}
+
+}  // namespace pictrove::extract

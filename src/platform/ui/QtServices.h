@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Launcher.h"
+#include "platform/Prompts.h"
+#include "platform/Random.h"
+
+namespace pictrove::platform {
+
+// Message boxes and the input prompt as Qt dialogs with the program's title.
+class QtPrompts final : public Prompts {
+  public:
+    MsgResult message(const QString& text, MsgButtons buttons, MsgIcon icon) override;
+    QString input(const QString& prompt, const QString& defaultText) override;
+};
+
+// Web addresses through the desktop's URL handler.
+class QtLauncher final : public Launcher {
+  public:
+    void openAddress(const QString& address) override;
+};
+
+// The desktop program's implementations of every service, installed at start.
+class QtServices {
+  public:
+    void install();
+
+  private:
+    QtPrompts prompts_;
+    QtLauncher launcher_;
+    StdRandom random_;
+};
+
+}  // namespace pictrove::platform

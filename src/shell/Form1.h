@@ -1,0 +1,46 @@
+#pragma once
+
+#include "shell/Controls.h"
+#include "shell/Pointer.h"
+
+#include <QWidget>
+
+namespace pictrove::shell {
+
+// The main window: the document list, the two ways of adding documents, the button
+// that starts a run and the run's progress bar. Sizes are fixed (464 x 307 client).
+class Form1 : public QWidget {
+    Q_OBJECT
+  public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    // The load handler; runs once, before the window is first shown.
+    void load();
+
+    // Enables or disables everything the user could start while a run or a folder walk
+    // is yielding to the event loop: the three buttons and the list.
+    void setControlsEnabled(bool enabled);
+
+    ListView* ListView1;
+    PushButton* PushButton1;  // "Add Word File(s)"
+    PushButton* PushButton4;  // "Add All Word Files In Folder"
+    PushButton* PushButton2;  // "Start Extracting Images"
+    ProgressBar* ProgressBar1;
+    WindowPointer MousePointer{this};
+
+    static constexpr int kTwipsPerPixel = 15;
+    static QRect twipsRect(int left, int top, int width, int height) {
+        return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                     height / kTwipsPerPixel);
+    }
+
+  protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void removeSelectedDocument();
+    bool loaded_ = false;
+};
+
+}  // namespace pictrove::shell

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QCursor>
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace pictrove::shell {
+
+// The publisher's home page, opened now and then at start.
+inline const QString kHomePage = QStringLiteral("https://pictrove.example.org/");
+
+// The folder of the running executable, as the platform reports it.
+QString ProgramFolder();
+
+// Tests place support files beside a folder of their own.
+void SetProgramFolderForTesting(const QString& folder);
+
+// True when the path names something whose modification time can be read; false for
+// "" and for a missing path. Never reports anything itself.
+bool FileExists(const QString& path);
+
+// Places the window so that its outer frame is centred on the primary screen. A window
+// larger than the screen gets a negative position; nothing clamps it.
+void CenterForm(QWidget* window);
+
+// Gives the window, and its frames, labels, option buttons and check boxes, the
+// platform's button-face colour. Other controls keep theirs.
+void SetButtonFaceColors(QWidget* window);
+
+// Loads the skin beside the executable (x/o.cjs, a Qt style sheet) when it is a regular
+// file: recolours the main window and applies the sheet to the program. A missing file
+// or a folder of that name changes nothing.
+void ApplySkin(QWidget* mainWindow);
+
+// On about one start in a hundred, hands the home page to the browser.
+void MaybeOpenHomePage();
+
+// The hand pointer of a window: a Windows cursor file, hotspot honoured. nullopt when
+// the file cannot be read or decoded.
+std::optional<QCursor> LoadCursorFile(const QString& path);
+
+}  // namespace pictrove::shell

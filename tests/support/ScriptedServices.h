@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/Launcher.h"
+#include "platform/Prompts.h"
+#include "platform/Random.h"
+#include "platform/Services.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace pictrove::test {
+
+// Answers message boxes and input prompts from a script and records what was asked.
+class ScriptedPrompts final : public platform::Prompts {
+  public:
+    struct Message {
+        QString text;
+        platform::MsgButtons buttons;
+        platform::MsgIcon icon;
+    };
+
+    platform::MsgResult message(const QString& text, platform::MsgButtons buttons,
+                                platform::MsgIcon icon) override;
+    QString input(const QString& prompt, const QString& defaultText) override;
+
+    // Answers for the next Yes/No boxes (No when the script runs out).
+    QList<platform::MsgResult> yesNoAnswers;
+    // Answers for the next input prompts ("" — a cancel — when the script runs out).
+    QStringList inputAnswers;
+
+    QList<Message> messages;
+    QList<QPair<QString, QString>> inputs;  // prompt, default
+};
+
+class ScriptedLauncher final : public platform::Launcher {
+  public:
+    void openAddress(const QString& address) override { opened << address; }
+    QStringList opened;
+};
+
+// Returns the scripted fractions in turn, repeating the last one.
+class ScriptedRandom final : public platform::Random {
+  public:
+    void seed(quint32 value) override { seeds << value; }
+    double next() override;
+
+    QList<double> fractions{0.5};
+    QList<quint32> seeds;
+
+  private:
+    int index_ = 0;
+};
+
+// Installs scripted services for the lifetime of the object and restores the previous
+// ones afterwards. endProgram only counts calls.
+class ScriptedServices {
+  public:
+    ScriptedServices();
+    ~ScriptedServices();
+    ScriptedServices(const ScriptedServices&) = delete;
+    ScriptedServices& operator=(const ScriptedServices&) = delete;
+
+    ScriptedPrompts prompts;
+    ScriptedLauncher launcher;
+    ScriptedRandom random;
+    int endProgramCalls = 0;
+
+  private:
+    platform::Services saved_;
+};
+
+}  // namespace pictrove::test
