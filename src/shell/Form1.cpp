@@ -113,6 +113,13 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
+bool Form1::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        SetLastActiveProgramWindow(this);
+    }
+    return QWidget::event(event);
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
     if (platform::services().endProgram) {

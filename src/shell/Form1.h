@@ -37,6 +37,7 @@ class Form1 : public QWidget {
   protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
     void removeSelectedDocument();

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
@@ -23,6 +24,14 @@ namespace pictrove::shell {
 
 namespace {
 QString g_programFolderOverride;
+QPointer<QWidget> g_lastActiveWindow;
+}  // namespace
+
+QWidget* LastActiveProgramWindow() {
+    return g_lastActiveWindow;
+}
+void SetLastActiveProgramWindow(QWidget* window) {
+    g_lastActiveWindow = window;
 }
 
 void SetProgramFolderForTesting(const QString& folder) {

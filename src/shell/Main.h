@@ -38,6 +38,11 @@ void ApplySkin(QWidget* mainWindow);
 // On about one start in a hundred, hands the home page to the browser.
 void MaybeOpenHomePage();
 
+// The program window (main or results window) that was activated last. Coming back
+// from another application is no change of it.
+QWidget* LastActiveProgramWindow();
+void SetLastActiveProgramWindow(QWidget* window);
+
 // The hand pointer of a window: a Windows cursor file, hotspot honoured. nullopt when
 // the file cannot be read or decoded.
 std::optional<QCursor> LoadCursorFile(const QString& path);

@@ -1,9 +1,125 @@
 #include "extract/run/ExtractionRun.h"
 
+#include "extract/Word1.h"
+#include "platform/Prompts.h"
+#include "platform/Services.h"
+#include "results/Form2.h"
 #include "shell/Form1.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace pictrove::extract {
 
-void StartExtractingImages(shell::Form1&) {}
+namespace {
+
+std::function<ExtractionEnvironment(const QString&)> g_makeEnvironment;
+
+// Owns the results window for the life of the main window; the results window itself
+// stays a window of its own, with no owner.
+class ResultsWindowOwner : public QObject {
+  public:
+    explicit ResultsWindowOwner(shell::Form1* form) : QObject(form) {}
+    std::unique_ptr<results::Form2> window;
+};
+
+void message(const QString& text, platform::MsgIcon icon) {
+    if (platform::Prompts* prompts = platform::services().prompts) {
+        prompts->message(text, platform::MsgButtons::Ok, icon);
+    }
+}
+
+}  // namespace
+
+void SetEnvironmentForTesting(std::function<ExtractionEnvironment(const QString&)> make) {
+    g_makeEnvironment = std::move(make);
+}
+
+results::Form2* ResultsWindowIfLoaded(shell::Form1& form) {
+    auto* owner = form.findChild<ResultsWindowOwner*>(QString(), Qt::FindDirectChildrenOnly);
+    return owner ? owner->window.get() : nullptr;
+}
+
+results::Form2& ResultsWindow(shell::Form1& form) {
+    if (results::Form2* existing = ResultsWindowIfLoaded(form)) {
+        return *existing;
+    }
+    auto* owner = new ResultsWindowOwner(&form);  // owned by the main window
+    owner->window = std::make_unique<results::Form2>(&form);
+    owner->window->load();
+    return *owner->window;
+}
+
+QString UnreadableDocumentsMessage(const QList<QPair<QString, QString>>& failures) {
+    constexpr int kMaxLines = 20;
+    QString text = failures.size() == 1 ? QStringLiteral("This document could not be read:")
+                                        : QStringLiteral("These documents could not be read:");
+    for (int i = 0; i < failures.size() && i < kMaxLines; ++i) {
+        text +=
+            QStringLiteral("\n") + failures[i].first + QStringLiteral(": ") + failures[i].second;
+    }
+    if (failures.size() > kMaxLines) {
+        text += QStringLiteral("\nand %1 more").arg(failures.size() - kMaxLines);
+    }
+    return text;
+}
+
+void StartExtractingImages(shell::Form1& form) {
+    form.MousePointer.setKind(shell::kPointerHourglass);
+    auto finish = [&form] {
+        form.MousePointer.setKind(shell::kPointerDefault);
+        form.ProgressBar1->setPercent(0);
+        form.setControlsEnabled(true);
+    };
+    if (form.ListView1->rowCount() == 0) {
+        message(QStringLiteral("No files added."), platform::MsgIcon::None);
+        finish();
+        return;
+    }
+    if (WarnIfWordOpen()) {
+        finish();
+        return;
+    }
+    // The run yields to the event loop; nothing may start a second run or change the
+    // list meanwhile.
+    form.setControlsEnabled(false);
+    int counter = 1;
+    results::Form2& results = ResultsWindow(form);
+    results.ListView1->removeAllRows();
+
+    const QTemporaryDir temporary;
+    const QString folder = temporary.isValid() ? temporary.path() : QDir::tempPath();
+    const ExtractionEnvironment env =
+        g_makeEnvironment ? g_makeEnvironment(folder) : defaultEnvironment(folder);
+
+    QList<QPair<QString, QString>> unreadable;
+    const int n = form.ListView1->rowCount();
+    for (int i = 1; i <= n && !platform::programEnding(); ++i) {
+        form.MousePointer.setKind(shell::kPointerHourglass);
+        const QString path = form.ListView1->rowText(i).value_or(QString());
+        form.MousePointer.setKind(shell::kPointerHourglass);
+        const DocumentOutcome outcome = ExtractImagesFromDocument(path, counter, results, env);
+        if (!outcome.opened) {
+            unreadable.append({path, outcome.reason});
+        }
+        const int c = form.ListView1->rowCount();
+        form.ProgressBar1->setPercent(double(i + 1) / double(c + 1) * 100.0);
+    }
+    if (platform::programEnding()) {
+        return;
+    }
+
+    results.mTotalImages = counter - 1;
+    results.Picture1->setPicture(results.holder(0));
+    if (!unreadable.isEmpty()) {
+        message(UnreadableDocumentsMessage(unreadable), platform::MsgIcon::Exclamation);
+    }
+    results.show();
+    results.activateWindow();
+    form.hide();
+    finish();
+}
 
 }  // namespace pictrove::extract
