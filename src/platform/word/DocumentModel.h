@@ -6,6 +6,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace pictrove::word {
@@ -30,6 +31,16 @@ struct Shape {
     picture::Picture picture;             // Picture, OleObject, Chart; null when there is none
     std::vector<PlacedPicture> children;  // Group only
     QRectF groupExtent;                   // Group only: the children's coordinate space
+
+    // Optional, for readers that leave pictures in their package until a shape is
+    // copied (memory then grows with one picture, not with the document's): when set,
+    // it gives the picture that `picture` would hold (null when the part turns out to
+    // be damaged) and `picture` stays null. Use pictureOf() rather than either field.
+    std::function<picture::Picture()> loadPicture;
+
+    // The shape's own picture (Picture, OleObject, Chart), read now if it was left in
+    // the package. Groups: see Shape::children.
+    picture::Picture pictureOf() const { return loadPicture ? loadPicture() : picture; }
 };
 
 // What a reader makes of one document: the inline objects of the main text in
