@@ -41,13 +41,6 @@ void resetScroll(QScrollBar* bar, int& step, int picture, int outer) {
 
 }  // namespace
 
-QWidget* lastActiveProgramWindow() {
-    return g_lastActive;
-}
-void setLastActiveProgramWindow(QWidget* window) {
-    g_lastActive = window;
-}
-
 void PreviewPicture::setPicture(const picture::Picture& picture) {
     picture_ = picture;
     const QImage image = picture.toImage();
