@@ -62,6 +62,7 @@ void QtServices::install() {
     s.prompts = &prompts_;
     s.launcher = &launcher_;
     s.random = &random_;
+    s.runningObjects = &runningObjects_;
     s.endProgram = [] {
         setProgramEnding(true);
         const QList<QWidget*> windows = QApplication::topLevelWidgets();

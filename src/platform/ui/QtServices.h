@@ -3,6 +3,7 @@
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
 #include "platform/Random.h"
+#include "platform/rot/RunningObjectTable.h"
 
 namespace pictrove::platform {
 
@@ -28,6 +29,7 @@ class QtServices {
     QtPrompts prompts_;
     QtLauncher launcher_;
     StdRandom random_;
+    ProcessRunningObjectTable runningObjects_;
 };
 
 }  // namespace pictrove::platform
