@@ -29,6 +29,7 @@ ScriptedServices::ScriptedServices() : saved_(platform::services()) {
     s.prompts = &prompts;
     s.launcher = &launcher;
     s.random = &random;
+    s.runningObjects = &runningObjects;
     s.endProgram = [this] { ++endProgramCalls; };
     platform::setProgramEnding(false);
 }

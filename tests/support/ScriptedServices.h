@@ -4,6 +4,7 @@
 #include "platform/Prompts.h"
 #include "platform/Random.h"
 #include "platform/Services.h"
+#include "platform/rot/RunningObjectTable.h"
 
 #include <QList>
 #include <QString>
@@ -52,6 +53,17 @@ class ScriptedRandom final : public platform::Random {
     int index_ = 0;
 };
 
+// A running word processor, or none, as the test says.
+class ScriptedRunningObjects final : public platform::RunningObjectTable {
+  public:
+    std::optional<QString> activeObjectName(const QString& progId) override {
+        lookups << progId;
+        return runningName;
+    }
+    std::optional<QString> runningName;  // nullopt: nothing runs
+    QStringList lookups;
+};
+
 // Installs scripted services for the lifetime of the object and restores the previous
 // ones afterwards. endProgram only counts calls.
 class ScriptedServices {
@@ -64,6 +76,7 @@ class ScriptedServices {
     ScriptedPrompts prompts;
     ScriptedLauncher launcher;
     ScriptedRandom random;
+    ScriptedRunningObjects runningObjects;
     int endProgramCalls = 0;
 
   private:
