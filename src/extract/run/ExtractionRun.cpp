@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "results/Form2.h"
 #include "shell/Form1.h"
+#include "shell/Main.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -21,7 +22,8 @@ std::function<ExtractionEnvironment(const QString&)> g_makeEnvironment;
 // stays a window of its own, with no owner.
 class ResultsWindowOwner : public QObject {
   public:
-    explicit ResultsWindowOwner(shell::Form1* form) : QObject(form) {}
+    explicit ResultsWindowOwner(shell::Form1* form) : QObject(form) { setObjectName(kName); }
+    static inline const QString kName = QStringLiteral("resultsWindowOwner");
     std::unique_ptr<results::Form2> window;
 };
 
@@ -38,8 +40,10 @@ void SetEnvironmentForTesting(std::function<ExtractionEnvironment(const QString&
 }
 
 results::Form2* ResultsWindowIfLoaded(shell::Form1& form) {
-    auto* owner = form.findChild<ResultsWindowOwner*>(QString(), Qt::FindDirectChildrenOnly);
-    return owner ? owner->window.get() : nullptr;
+    // The owner has no meta-object of its own, so it is found by name.
+    QObject* owner =
+        form.findChild<QObject*>(ResultsWindowOwner::kName, Qt::FindDirectChildrenOnly);
+    return owner ? static_cast<ResultsWindowOwner*>(owner)->window.get() : nullptr;
 }
 
 results::Form2& ResultsWindow(shell::Form1& form) {
@@ -118,6 +122,10 @@ void StartExtractingImages(shell::Form1& form) {
     }
     results.show();
     results.activateWindow();
+    // The activation resets the preview; the window system may tell us later, so it is
+    // done here at once.
+    shell::SetLastActiveProgramWindow(&results);
+    results.ResetPreview();
     form.hide();
     finish();
 }
