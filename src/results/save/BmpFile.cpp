@@ -1,10 +1,10 @@
 #include "BmpFile.h"
 
 #include "platform/gdiplus/OpaqueImage.h"
+#include "platform/gdiplus/ReplaceFile.h"
 #include "platform/picture/Picture.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdint>
 #include <cstring>
@@ -103,10 +103,8 @@ BmpWriteResult writeBmp(const QImage& image, const QString& path) {
         std::memset(dst, 0, size_t(stride - 3 * width));
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    QString reason;
+    if (!gdiplus::replaceFile(path, bytes, &reason)) {
         return {BmpStatus::CannotWrite, QStringLiteral("Cannot write %1: %2").arg(path, reason)};
     }
     return {};
