@@ -1,6 +1,7 @@
 #include "results/Form2.h"
 
 #include "platform/Services.h"
+#include "results/SaveCommands.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
 
@@ -161,8 +162,8 @@ Form2::Form2(QWidget* mainWindow, QWidget* parent) : QWidget(parent), mainWindow
         w->installEventFilter(this);
     }
     connect(PushButton8, &QPushButton::clicked, this, &Form2::back);
-    connect(PushButton6, &QPushButton::clicked, this, &Form2::saveRequested);
-    connect(PushButton7, &QPushButton::clicked, this, &Form2::browseRequested);
+    connect(PushButton6, &QPushButton::clicked, this, [this] { SaveResultsClicked(*this); });
+    connect(PushButton7, &QPushButton::clicked, this, [this] { BrowseOutputFolder(*this); });
     connect(Text1, &QLineEdit::textChanged, this, [](const QString& text) {
         shell::SaveSetting(shell::kAppName, shell::kSection, QStringLiteral("Output Folder"), text);
     });

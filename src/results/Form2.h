@@ -96,11 +96,6 @@ class Form2 : public QWidget, public extract::ResultSink, public extract::Result
     std::vector<picture::Picture> Image1{picture::Picture()};  // holders; element 0 always
     shell::WindowPointer MousePointer{this};
 
-  signals:
-    // "Save Results" and "..." are handled by the saving code.
-    void saveRequested();
-    void browseRequested();
-
   protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -276,6 +276,28 @@ class Form2Test : public QObject {
         QVERIFY(!form.Slider1->isEnabled());
     }
 
+    void saveResultsReportsInAMessageBox() {
+        Form2 form(nullptr);
+        form.load();
+        QTemporaryDir out;
+        form.setHolder(0, test::solidPicture(8, 8));
+        form.setRowNumber(form.appendRow(QStringLiteral("/d/report.docx")), QStringLiteral("1"));
+        form.Text1->setText(out.filePath(QStringLiteral("missing")));
+        form.PushButton6->click();
+        QCOMPARE(services_->prompts.messages.size(), 1);
+        QCOMPARE(services_->prompts.messages[0].text, QStringLiteral("Output folder not exists."));
+        QCOMPARE(services_->prompts.messages[0].icon, platform::MsgIcon::Exclamation);
+
+        form.Text1->setText(out.path());
+        form.Option2->click();
+        form.Slider1->setValue(40);
+        form.PushButton6->click();
+        QCOMPARE(services_->prompts.messages.size(), 2);
+        QCOMPARE(services_->prompts.messages[1].text, QStringLiteral("Done."));
+        QCOMPARE(services_->prompts.messages[1].icon, platform::MsgIcon::None);
+        QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("report_1.jpg"))));
+    }
+
     void closingEndsTheProgram() {
         Form2 form(nullptr);
         form.load();
