@@ -1,0 +1,58 @@
+// The extraction run of the main window, headless: queues the documents, presses
+// "Start Extracting Images" and waits for the results window. Prints the wall time,
+// the number of pictures and the total size of their encoded bytes.
+//
+//   QT_QPA_PLATFORM=offscreen run_bench DOCUMENT...
+#include "extract/run/ExtractionRun.h"
+#include "platform/Prompts.h"
+#include "platform/Random.h"
+#include "platform/Services.h"
+#include "results/Form2.h"
+#include "shell/Form1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+namespace {
+// Answers every message box with OK and prints it; a benchmark has nobody to ask.
+class PrintingPrompts final : public pictrove::platform::Prompts {
+  public:
+    pictrove::platform::MsgResult message(const QString& text, pictrove::platform::MsgButtons,
+                                          pictrove::platform::MsgIcon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return pictrove::platform::MsgResult::Yes;
+    }
+    QString input(const QString&, const QString& defaultText) override { return defaultText; }
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    PrintingPrompts prompts;
+    pictrove::platform::StdRandom random;
+    pictrove::platform::services().prompts = &prompts;
+    pictrove::platform::services().random = &random;
+
+    pictrove::shell::Form1 form;
+    form.load();
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        form.ListView1->appendRow(args[i]);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    form.PushButton2->click();
+    const qint64 ms = timer.elapsed();
+
+    pictrove::results::Form2* results = pictrove::extract::ResultsWindowIfLoaded(form);
+    qint64 encoded = 0;
+    const int pictures = results ? results->mTotalImages : 0;
+    for (int i = 0; i < pictures; ++i) {
+        encoded += results->holder(i).encoded().size();
+    }
+    std::printf("run_ms\t%lld\npictures\t%d\nencoded_bytes\t%lld\n", static_cast<long long>(ms),
+                pictures, static_cast<long long>(encoded));
+    return 0;
+}
