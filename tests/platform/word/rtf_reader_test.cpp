@@ -250,6 +250,13 @@ void RtfReaderTest::inlinePictureFormats_data() {
     QTest::newRow("hex split by blanks and tabs")
         << "{\\pict\\pngblip " + png().toHex(' ').replace("0", "0\t") + "}" << Kind::Picture
         << Format::Png << QSize(4, 3) << png();
+    QTest::newRow("picture properties and blip id are not picture data")
+        << shppict("{\\pict{\\*\\picprop\\shplid1025" + prop("shapeType", "75") +
+                   prop("pibName", "x.png") +
+                   "}\\picscalex100\\picscaley100\\picw106\\pich79\\picwgoal60\\pichgoal45"
+                   "\\pngblip\\bliptag-1463297543{\\*\\blipuid a8c8a6f9c3b0a3e1d0b1f7c6a9e5d4c3}" +
+                   hexLines(png()) + "}")
+        << Kind::Picture << Format::Png << QSize(4, 3) << png();
     QTest::newRow("no type word, sniffed")
         << "{\\pict " + png().toHex() + "}" << Kind::Picture << Format::Png << QSize(4, 3) << png();
     QTest::newRow("macpict is counted but not read")
