@@ -1,5 +1,7 @@
 #include "platform/word/RtfPicture.h"
 
+#include "platform/picture/PictureHeader.h"
+
 #include <QtEndian>
 
 #include <cmath>
@@ -49,44 +51,6 @@ bool isBareWmf(QByteArrayView b) {
 }
 
 }  // namespace
-
-QByteArray bmpFromDib(QByteArrayView dib) {
-    if (dib.size() < 12)
-        return {};
-    const quint32 headerSize = qFromLittleEndian<quint32>(dib.data());
-    qint64 paletteBytes = 0;
-    if (headerSize == 12) {
-        // BITMAPCOREHEADER: RGBTRIPLE palette entries, full palette for <= 8 bits.
-        const quint16 bitCount = qFromLittleEndian<quint16>(dib.data() + 10);
-        if (bitCount <= 8)
-            paletteBytes = 3 * (qint64(1) << bitCount);
-    } else if (headerSize >= 40 && headerSize <= quint32(dib.size())) {
-        const quint16 bitCount = qFromLittleEndian<quint16>(dib.data() + 14);
-        const quint32 compression = qFromLittleEndian<quint32>(dib.data() + 16);
-        const quint32 colorsUsed = qFromLittleEndian<quint32>(dib.data() + 32);
-        qint64 colors = colorsUsed;
-        if (colors == 0 && bitCount <= 8)
-            colors = qint64(1) << bitCount;
-        paletteBytes = 4 * colors;
-        if (headerSize == 40 && compression == 3)  // BI_BITFIELDS: three masks follow
-            paletteBytes += 12;
-        else if (headerSize == 40 && compression == 6)  // BI_ALPHABITFIELDS: four
-            paletteBytes += 16;
-    } else {
-        return {};
-    }
-    const qint64 bitsOffset = 14 + qint64(headerSize) + paletteBytes;
-    if (bitsOffset > 14 + qint64(dib.size()) || 14 + qint64(dib.size()) > 0xFFFFFFFFll)
-        return {};
-    QByteArray out;
-    out.reserve(14 + dib.size());
-    out.append("BM", 2);
-    putU32(out, quint32(14 + dib.size()));
-    putU32(out, 0);
-    putU32(out, quint32(bitsOffset));
-    out.append(dib.data(), dib.size());
-    return out;
-}
 
 QByteArray bmpFromDdb(QByteArrayView bits, int width, int height, int bitsPerPixel,
                       int widthBytes) {
@@ -181,7 +145,7 @@ PictResult makePicture(const PictData& pict, std::optional<Crop> crop) {
     QByteArray bytes;
     switch (pict.type) {
         case PictType::Dib:
-            bytes = pict.data.startsWith("BM") ? pict.data : bmpFromDib(pict.data);
+            bytes = pict.data.startsWith("BM") ? pict.data : picture::bmpFromDib(pict.data);
             break;
         case PictType::Ddb:
             bytes = bmpFromDdb(pict.data, pict.picw, pict.pich,
@@ -202,7 +166,8 @@ PictResult makePicture(const PictData& pict, std::optional<Crop> crop) {
         case PictType::Unsupported:
             return result;
     }
-    if (pict.type == PictType::Unknown && picture::sniffFormat(bytes) == Format::None)
+    if (pict.type == PictType::Unknown && picture::sniffFormat(bytes) == Format::None &&
+        !picture::looksLikeDib(bytes))
         return result;  // no type word and no signature: nothing we know
 
     result.picture = Picture::fromEncoded(std::move(bytes), cut);

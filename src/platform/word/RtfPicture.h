@@ -48,10 +48,6 @@ struct PictResult {
 // `crop`, when given, replaces the \piccrop values (a shape's own crop properties).
 PictResult makePicture(const PictData& pict, std::optional<picture::Crop> crop = std::nullopt);
 
-// A BMP file from a DIB (BITMAPINFOHEADER or BITMAPCOREHEADER first); "" when the
-// header does not fit the bytes.
-QByteArray bmpFromDib(QByteArrayView dib);
-
 // A bottom-up BMP file from the top-down rows of a Windows DDB (1, 24 or 32 bits per
 // pixel; 1 bit is black on white); "" when the rows do not fit the bytes.
 QByteArray bmpFromDdb(QByteArrayView bits, int width, int height, int bitsPerPixel, int widthBytes);
