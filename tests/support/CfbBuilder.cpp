@@ -1,4 +1,4 @@
-#include "support/CfbBuilder.h"
+#include "CfbBuilder.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
-#include "support/DocBuilder.h"
+#include "DocBuilder.h"
 
-#include "support/CfbBuilder.h"
+#include "CfbBuilder.h"
 
 #include <QBuffer>
 #include <QImage>
