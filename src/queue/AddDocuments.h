@@ -8,17 +8,26 @@ class Form1;
 
 namespace pictrove::queue {
 
-// "Add Word File(s)": the multi-select file dialog; each chosen file becomes a row.
+// The three ways of adding documents append rows at the end of the document list and
+// never look at the rows already there. While one of them walks a folder tree (and
+// yields to the event loop), the window's controls are disabled and every other add,
+// drag or drop is refused: the walk's rows are appended when it has finished.
+
+// "Add Word File(s)": the multi-select open dialog; each chosen file becomes a row.
+// A selection too long for the dialog's buffer is reported and adds nothing.
 void AddWordFiles(shell::Form1& form);
 
-// "Add All Word Files In Folder": asks for an extension and a folder, then adds every
-// matching file of the whole folder tree.
+// "Add All Word Files In Folder": asks for an extension (used exactly as typed) and a
+// folder, then adds every file of the folder's whole tree matching "*." + extension,
+// except names beginning with "~". The window shows the hourglass meanwhile.
 void AddAllWordFilesInFolder(shell::Form1& form);
 
-// Whether dragged data carries a list of files (anything else is refused).
+// Whether dragged data may be dropped on the list: it must carry a list of local files
+// (and no folder walk may be going on).
 bool CanDropFiles(const QMimeData* data);
 
-// Adds dropped files, and every file of dropped folders' trees.
+// Adds each dropped file as it is, and every file of each dropped folder's tree except
+// names beginning with "~", in the order of the dropped items.
 void DropFiles(shell::Form1& form, const QMimeData* data);
 
 }  // namespace pictrove::queue

@@ -63,6 +63,8 @@ void QtServices::install() {
     s.launcher = &launcher_;
     s.random = &random_;
     s.runningObjects = &runningObjects_;
+    s.folderBrowser = &folderBrowser_;
+    s.fileDialog = &fileDialog_;
     s.endProgram = [] {
         setProgramEnding(true);
         const QList<QWidget*> windows = QApplication::topLevelWidgets();

@@ -4,6 +4,8 @@
 #include "platform/Prompts.h"
 #include "platform/Random.h"
 #include "platform/rot/RunningObjectTable.h"
+#include "platform/ui/QtFileDialog.h"
+#include "platform/ui/QtFolderDialog.h"
 
 namespace pictrove::platform {
 
@@ -30,6 +32,8 @@ class QtServices {
     QtLauncher launcher_;
     StdRandom random_;
     ProcessRunningObjectTable runningObjects_;
+    QtFolderDialog folderBrowser_;
+    QtFileDialog fileDialog_;
 };
 
 }  // namespace pictrove::platform
