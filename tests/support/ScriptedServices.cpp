@@ -24,12 +24,28 @@ double ScriptedRandom::next() {
     return value;
 }
 
+QString ScriptedFolderBrowser::browse(QWidget* owner, const QString& text) {
+    calls.append({owner, text});
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+std::optional<QStringList> ScriptedFileDialog::pickFiles(QWidget* owner, const Request& request) {
+    calls.append({owner, request, FileName, Flags, MaxFileSize});
+    const QStringList chosen = answers.isEmpty() ? QStringList() : answers.takeFirst();
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return chosen;
+}
+
 ScriptedServices::ScriptedServices() : saved_(platform::services()) {
     platform::Services& s = platform::services();
     s.prompts = &prompts;
     s.launcher = &launcher;
     s.random = &random;
     s.runningObjects = &runningObjects;
+    s.folderBrowser = &folderBrowser;
+    s.fileDialog = &fileDialog;
     s.endProgram = [this] { ++endProgramCalls; };
     platform::setProgramEnding(false);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileDialog.h"
+#include "platform/FolderBrowser.h"
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
 #include "platform/Random.h"
@@ -64,6 +66,39 @@ class ScriptedRunningObjects final : public platform::RunningObjectTable {
     QStringList lookups;
 };
 
+// Answers the folder browser from a script ("" — a cancel — when it runs out) and
+// records what was shown.
+class ScriptedFolderBrowser final : public platform::FolderBrowser {
+  public:
+    struct Call {
+        QWidget* owner;
+        QString text;
+    };
+    QString browse(QWidget* owner, const QString& text) override;
+
+    QStringList answers;
+    QList<Call> calls;
+};
+
+// Answers the open dialog from a script of chosen full paths (an empty list — a cancel
+// — when it runs out) and records each request with the properties set at the time.
+class ScriptedFileDialog final : public platform::FileDialog {
+  public:
+    struct Call {
+        QWidget* owner;
+        Request request;
+        QString fileName;
+        qint32 flags;
+        int maxFileSize;
+    };
+
+    QList<QStringList> answers;
+    QList<Call> calls;
+
+  protected:
+    std::optional<QStringList> pickFiles(QWidget* owner, const Request& request) override;
+};
+
 // Installs scripted services for the lifetime of the object and restores the previous
 // ones afterwards. endProgram only counts calls.
 class ScriptedServices {
@@ -77,6 +112,8 @@ class ScriptedServices {
     ScriptedLauncher launcher;
     ScriptedRandom random;
     ScriptedRunningObjects runningObjects;
+    ScriptedFolderBrowser folderBrowser;
+    ScriptedFileDialog fileDialog;
     int endProgramCalls = 0;
 
   private:

@@ -6,7 +6,7 @@ namespace pictrove::platform {
 
 // The open-file dialog as a QFileDialog. The read-only check box, the Explorer look
 // and long names are what the desktop dialog has anyway.
-class QtFileDialog final : public FileDialog {
+class QtFileDialog : public FileDialog {
   protected:
     std::optional<QStringList> pickFiles(QWidget* owner, const Request& request) override;
 };
