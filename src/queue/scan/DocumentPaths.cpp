@@ -32,6 +32,10 @@ std::optional<QStringList> TreeDocumentPaths(const QString& folder, const QStrin
     }
     QStringList paths;
     for (const QString& entry : std::as_const(folders)) {
+        // A large tree takes as long to list as to walk: the windows stay live here too.
+        if (!yield()) {
+            return std::nullopt;
+        }
         const QString dir = entry.chopped(1);
         const QStringList names = ListFiles(dir, pattern);
         for (const QString& name : names) {

@@ -27,8 +27,9 @@ enum class Collapse {
 // Every file of the tree below `folder` (the file-system root with its trailing
 // separator, any other folder without) whose name matches `pattern` and does not begin
 // with "~": the folder's own files first, then level by level as CollectSubfolders
-// orders the folders, each folder's files in listing order. nullopt when the walk was
-// stopped: nothing is to be added then.
+// orders the folders, each folder's files in listing order. `yield` is called during
+// the walk and before listing each folder. nullopt when it asked to stop: nothing is to
+// be added then.
 std::optional<QStringList> TreeDocumentPaths(const QString& folder, const QString& pattern,
                                              Collapse collapse, const YieldPoint& yield);
 
