@@ -81,7 +81,7 @@ double timeFind(const QString& top, qsizetype* lines) {
 struct WalkTimes {
     double totalMs = 0;
     double listingMs = 0;     // the ListFiles phase
-    double longestGapMs = 0;  // between two event-loop turns during CollectSubfolders
+    double longestGapMs = 0;  // between two event-loop turns, walk and listing
     qsizetype folders = 0;
     qsizetype files = 0;
 };
