@@ -2,8 +2,11 @@
 
 #include "platform/Prompts.h"
 #include "platform/Services.h"
+#include "queue/scan/AddFolder.h"
 #include "results/Form2.h"
 #include "results/save/SaveResults.h"
+
+#include <QDir>
 
 namespace pictrove::results {
 
@@ -20,6 +23,13 @@ void SaveResultsClicked(Form2& form) {
     }
 }
 
-void BrowseOutputFolder(Form2&) {}
+void BrowseOutputFolder(Form2& form) {
+    const QString folder = queue::SelectFolder(&form, QStringLiteral("Save images to this folder"));
+    if (folder.isEmpty()) {
+        return;
+    }
+    // The root comes back with its separator; every other folder gets one.
+    form.Text1->setText(folder.endsWith(QDir::separator()) ? folder : folder + QDir::separator());
+}
 
 }  // namespace pictrove::results

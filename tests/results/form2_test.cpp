@@ -298,6 +298,25 @@ class Form2Test : public QObject {
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("report_1.jpg"))));
     }
 
+    void browseAddsTheSeparatorOnlyWhenMissing() {
+        Form2 form(nullptr);
+        form.load();
+        form.Text1->setText(QStringLiteral("/before/"));
+        services_->folderBrowser.answers = {QStringLiteral("/srv/out"), QStringLiteral("/"),
+                                            QString()};
+        form.PushButton7->click();
+        QCOMPARE(form.Text1->text(), QStringLiteral("/srv/out/"));
+        QCOMPARE(setting(QStringLiteral("Output Folder")), QStringLiteral("/srv/out/"));
+        form.PushButton7->click();
+        QCOMPARE(form.Text1->text(), QStringLiteral("/"));
+        form.PushButton7->click();  // cancelled: nothing changes
+        QCOMPARE(form.Text1->text(), QStringLiteral("/"));
+        QCOMPARE(services_->folderBrowser.calls.size(), 3);
+        QCOMPARE(services_->folderBrowser.calls[0].text,
+                 QStringLiteral("Save images to this folder"));
+        QCOMPARE(services_->folderBrowser.calls[0].owner, &form);
+    }
+
     void closingEndsTheProgram() {
         Form2 form(nullptr);
         form.load();
