@@ -304,8 +304,9 @@ class EngineTest : public QObject {
     }
 
     void odt_frames_by_anchor() {
-        const QByteArray gif =
-            QByteArray::fromHex("474946383961030002000000002c00000000030002000002028c5100003b");
+        const QByteArray gif = QByteArray::fromHex(
+            "47494638396103000200f00000ff000000000021f90400000000002c0000000003000200000202845f003"
+            "b");
         auto frame = [](const QString& anchor, const QString& content) {
             return QStringLiteral(
                        "<draw:frame text:anchor-type=\"%1\" svg:width=\"1cm\" svg:height=\"1cm\">%2"
