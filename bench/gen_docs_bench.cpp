@@ -44,7 +44,8 @@ class ZipWriter {
   public:
     void add(const QByteArray& name, const QByteArray& data) {
         QByteArray z = qCompress(data, 6);
-        const QByteArray raw = z.mid(4 + 2, z.size() - 4 - 2 - 4);  // strip size, zlib header, adler
+        const QByteArray raw =
+            z.mid(4 + 2, z.size() - 4 - 2 - 4);  // strip size, zlib header, adler
         Entry e{name, crc32(data), quint32(raw.size()), quint32(data.size()), quint32(out_.size())};
         QByteArray h(30, '\0');
         qToLittleEndian<quint32>(0x04034b50, h.data());
@@ -144,7 +145,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 20; ++i) {
         const QSize s = sizes[i % 5];
         const bool png = i % 2 == 0;
-        pool.push_back({encode(drawPicture(s, rng), png ? "PNG" : "JPEG"), png ? "png" : "jpeg", s});
+        pool.push_back(
+            {encode(drawPicture(s, rng), png ? "PNG" : "JPEG"), png ? "png" : "jpeg", s});
     }
 
     for (int d = 1; d <= count; ++d) {
@@ -156,7 +158,8 @@ int main(int argc, char** argv) {
             const QByteArray target = "media/image" + QByteArray::number(k) + "." + pic.ext;
             rels += "<Relationship Id=\"" + id +
                     "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-                    "image\" Target=\"" + target + "\"/>";
+                    "image\" Target=\"" +
+                    target + "\"/>";
             const QByteArray cx = QByteArray::number(qint64(pic.size.width()) * 9525 / 4),
                              cy = QByteArray::number(qint64(pic.size.height()) * 9525 / 4);
             body += "<w:p><w:r><w:t>Picture " + QByteArray::number(k) +
@@ -164,21 +167,24 @@ int main(int argc, char** argv) {
                     "\" cy=\"" + cy + "\"/><wp:docPr id=\"" + QByteArray::number(k) +
                     "\" name=\"Picture\"/><a:graphic><a:graphicData "
                     "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic>"
-                    "<pic:blipFill><a:blip r:embed=\"" + id +
+                    "<pic:blipFill><a:blip r:embed=\"" +
+                    id +
                     "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm>"
-                    "<a:off x=\"0\" y=\"0\"/><a:ext cx=\"" + cx + "\" cy=\"" + cy +
+                    "<a:off x=\"0\" y=\"0\"/><a:ext cx=\"" +
+                    cx + "\" cy=\"" + cy +
                     "\"/></a:xfrm><a:prstGeom prst=\"rect\"/></pic:spPr></pic:pic></a:graphicData>"
                     "</a:graphic></wp:inline></w:drawing></w:r></w:p>";
             zip.add("word/" + target, pic.bytes);
         }
-        zip.add("[Content_Types].xml",
-                "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types xmlns=\"http://schemas."
-                "openxmlformats.org/package/2006/content-types\"><Default Extension=\"rels\" "
-                "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default "
-                "Extension=\"xml\" ContentType=\"application/xml\"/><Default Extension=\"png\" "
-                "ContentType=\"image/png\"/><Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"
-                "<Override PartName=\"/word/document.xml\" ContentType=\"application/vnd."
-                "openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>");
+        zip.add(
+            "[Content_Types].xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types xmlns=\"http://schemas."
+            "openxmlformats.org/package/2006/content-types\"><Default Extension=\"rels\" "
+            "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default "
+            "Extension=\"xml\" ContentType=\"application/xml\"/><Default Extension=\"png\" "
+            "ContentType=\"image/png\"/><Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"
+            "<Override PartName=\"/word/document.xml\" ContentType=\"application/vnd."
+            "openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>");
         zip.add("_rels/.rels",
                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas."
                 "openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
@@ -186,15 +192,16 @@ int main(int argc, char** argv) {
                 "officeDocument\" Target=\"word/document.xml\"/></Relationships>");
         zip.add("word/_rels/document.xml.rels",
                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas."
-                "openxmlformats.org/package/2006/relationships\">" + rels + "</Relationships>");
+                "openxmlformats.org/package/2006/relationships\">" +
+                    rels + "</Relationships>");
         zip.add("word/document.xml",
                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document xmlns:w=\"http://schemas."
                 "openxmlformats.org/wordprocessingml/2006/main\" xmlns:r=\"http://schemas."
                 "openxmlformats.org/officeDocument/2006/relationships\" xmlns:wp=\"http://schemas."
                 "openxmlformats.org/drawingml/2006/wordprocessingDrawing\" xmlns:a=\"http://"
                 "schemas.openxmlformats.org/drawingml/2006/main\" xmlns:pic=\"http://schemas."
-                "openxmlformats.org/drawingml/2006/picture\"><w:body>" + body +
-                "<w:sectPr/></w:body></w:document>");
+                "openxmlformats.org/drawingml/2006/picture\"><w:body>" +
+                    body + "<w:sectPr/></w:body></w:document>");
         QFile f(QStringLiteral("%1/doc%2.docx").arg(outDir).arg(d, 3, 10, QLatin1Char('0')));
         if (!f.open(QIODevice::WriteOnly) || f.write(zip.finish()) < 0) {
             std::fprintf(stderr, "gen_docs_bench: cannot write %s\n", qPrintable(f.fileName()));

@@ -24,12 +24,12 @@ const char kTransitionalRel[] =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 const char kStrictRel[] = "http://purl.oclc.org/ooxml/officeDocument/relationships";
 
-QString relationshipsXml(const DocxSpec& spec) {
+QString relationshipsXml(const DocxPackage& pkg) {
     QString xml = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">");
-    const QString base = QLatin1String(spec.strict ? kStrictRel : kTransitionalRel);
-    for (const PackagePart& p : spec.parts) {
+    const QString base = QLatin1String(pkg.strict ? kStrictRel : kTransitionalRel);
+    for (const PackagePart& p : pkg.parts) {
         xml += QStringLiteral("<Relationship Id=\"%1\" Type=\"%2/%3\" Target=\"%4\"%5/>")
                    .arg(p.relId, base, p.type, p.target.toHtmlEscaped(),
                         p.external ? QStringLiteral(" TargetMode=\"External\"") : QString());
@@ -37,17 +37,17 @@ QString relationshipsXml(const DocxSpec& spec) {
     return xml + QStringLiteral("</Relationships>");
 }
 
-QString packageRelsXml(const DocxSpec& spec) {
+QString packageRelsXml(const DocxPackage& pkg) {
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                "<Relationships "
                "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
                "<Relationship Id=\"rId1\" Type=\"%1/officeDocument\" Target=\"word/document.xml\"/>"
                "</Relationships>")
-        .arg(QLatin1String(spec.strict ? kStrictRel : kTransitionalRel));
+        .arg(QLatin1String(pkg.strict ? kStrictRel : kTransitionalRel));
 }
 
-QString contentTypesXml(const DocxSpec& spec) {
+QString contentTypesXml(const DocxPackage& pkg) {
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -58,7 +58,7 @@ QString contentTypesXml(const DocxSpec& spec) {
                "<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"
                "<Override PartName=\"/word/document.xml\" ContentType=\"%1\"/>"
                "</Types>")
-        .arg(spec.mainContentType);
+        .arg(pkg.mainContentType);
 }
 
 }  // namespace
@@ -75,7 +75,7 @@ QByteArray jpegBytes(QSize size, QColor color) {
     return encode(image, "JPEG");
 }
 
-QString documentXml(const DocxSpec& spec) {
+QString documentXml(const DocxPackage& pkg) {
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
                "<w:document xmlns:w=\"%1\" xmlns:r=\"%2\""
@@ -90,24 +90,24 @@ QString documentXml(const DocxSpec& spec) {
                "xmlns:o=\"urn:schemas-microsoft-com:office:office\""
                " xmlns:x=\"urn:example:unknown\">"
                "<w:body>%3</w:body></w:document>")
-        .arg(QLatin1String(spec.strict ? kStrictW : kTransitionalW),
-             QLatin1String(spec.strict ? kStrictRel : kTransitionalRel), spec.body);
+        .arg(QLatin1String(pkg.strict ? kStrictW : kTransitionalW),
+             QLatin1String(pkg.strict ? kStrictRel : kTransitionalRel), pkg.body);
 }
 
-QByteArray makeDocx(const DocxSpec& spec) {
+QByteArray makeDocx(const DocxPackage& pkg) {
     ZipBuilder zip;
-    zip.add(QStringLiteral("[Content_Types].xml"), contentTypesXml(spec).toUtf8())
-        .add(QStringLiteral("_rels/.rels"), packageRelsXml(spec).toUtf8())
-        .add(QStringLiteral("word/document.xml"), documentXml(spec).toUtf8())
-        .add(QStringLiteral("word/_rels/document.xml.rels"), relationshipsXml(spec).toUtf8());
-    for (const PackagePart& p : spec.parts) {
+    zip.add(QStringLiteral("[Content_Types].xml"), contentTypesXml(pkg).toUtf8())
+        .add(QStringLiteral("_rels/.rels"), packageRelsXml(pkg).toUtf8())
+        .add(QStringLiteral("word/document.xml"), documentXml(pkg).toUtf8())
+        .add(QStringLiteral("word/_rels/document.xml.rels"), relationshipsXml(pkg).toUtf8());
+    for (const PackagePart& p : pkg.parts) {
         if (!p.external && !p.bytes.isNull())
             zip.add(QStringLiteral("word/") + p.target, p.bytes, ZipBuilder::Method::Store);
     }
     return zip.build();
 }
 
-QByteArray makeFlatOpc(const DocxSpec& spec) {
+QByteArray makeFlatOpc(const DocxPackage& pkg) {
     auto xmlPart = [](const QString& name, const QString& type, QString xml) {
         xml.remove(QRegularExpression(QStringLiteral("^<\\?xml[^>]*\\?>")));
         return QStringLiteral(
@@ -120,11 +120,11 @@ QByteArray makeFlatOpc(const DocxSpec& spec) {
         "<pkg:package xmlns:pkg=\"http://schemas.microsoft.com/office/2006/xmlPackage\">");
     const QString relsType =
         QStringLiteral("application/vnd.openxmlformats-package.relationships+xml");
-    out += xmlPart(QStringLiteral("/_rels/.rels"), relsType, packageRelsXml(spec));
-    out += xmlPart(QStringLiteral("/word/document.xml"), spec.mainContentType, documentXml(spec));
+    out += xmlPart(QStringLiteral("/_rels/.rels"), relsType, packageRelsXml(pkg));
+    out += xmlPart(QStringLiteral("/word/document.xml"), pkg.mainContentType, documentXml(pkg));
     out +=
-        xmlPart(QStringLiteral("/word/_rels/document.xml.rels"), relsType, relationshipsXml(spec));
-    for (const PackagePart& p : spec.parts) {
+        xmlPart(QStringLiteral("/word/_rels/document.xml.rels"), relsType, relationshipsXml(pkg));
+    for (const PackagePart& p : pkg.parts) {
         if (p.external || p.bytes.isNull())
             continue;
         out += QStringLiteral(

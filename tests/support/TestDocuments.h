@@ -24,7 +24,7 @@ struct PackagePart {
     QString type = QStringLiteral("image");  // last segment of the relationship type
 };
 
-struct DocxSpec {
+struct DocxPackage {
     QString body;  // the content of w:body
     std::vector<PackagePart> parts;
     bool strict = false;  // Strict namespaces and relationship types
@@ -32,10 +32,10 @@ struct DocxSpec {
         "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml");
 };
 
-// The document.xml text of a spec (root element with the usual namespace declarations).
-QString documentXml(const DocxSpec& spec);
-QByteArray makeDocx(const DocxSpec& spec);
-QByteArray makeFlatOpc(const DocxSpec& spec);
+// The document.xml text of a pkg (root element with the usual namespace declarations).
+QString documentXml(const DocxPackage& pkg);
+QByteArray makeDocx(const DocxPackage& pkg);
+QByteArray makeFlatOpc(const DocxPackage& pkg);
 
 // Word 2003 XML: `body` may use w:binData elements made by binData().
 QByteArray makeWord2003(const QString& body);

@@ -47,20 +47,20 @@ class CliTest : public QObject {
   private slots:
     void list_prints_one_row_per_recorded_picture() {
         QTemporaryDir dir;
-        test::DocxSpec spec;
-        spec.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"),
-                       test::pngBytes({12, 8}, Qt::red)},
-                      {QStringLiteral("rId2"), QStringLiteral("media/b.jpeg"),
-                       test::jpegBytes({30, 20}, Qt::blue)}};
+        test::DocxPackage pkg;
+        pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"),
+                      test::pngBytes({12, 8}, Qt::red)},
+                     {QStringLiteral("rId2"), QStringLiteral("media/b.jpeg"),
+                      test::jpegBytes({30, 20}, Qt::blue)}};
         // inline 1 picture, inline 2 linked (no picture, a gap), inline 3 picture; floating 1.
-        spec.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId9")) +
-                    inlinePic(QStringLiteral("rId2")) +
-                    QStringLiteral(
-                        "<w:p><w:r><w:pict><v:shape style=\"position:absolute\"><v:imagedata "
-                        "r:id=\"rId1\" cropleft=\"0.5\"/></v:shape></w:pict></w:r></w:p>");
-        const QString a = write(dir, QStringLiteral("a.docx"), test::makeDocx(spec));
+        pkg.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId9")) +
+                   inlinePic(QStringLiteral("rId2")) +
+                   QStringLiteral(
+                       "<w:p><w:r><w:pict><v:shape style=\"position:absolute\"><v:imagedata "
+                       "r:id=\"rId1\" cropleft=\"0.5\"/></v:shape></w:pict></w:r></w:p>");
+        const QString a = write(dir, QStringLiteral("a.docx"), test::makeDocx(pkg));
         const QString bad = write(dir, QStringLiteral("b.docx"), "not a document");
-        const QString c = write(dir, QStringLiteral("c.docx"), test::makeDocx(spec));
+        const QString c = write(dir, QStringLiteral("c.docx"), test::makeDocx(pkg));
         const Run r = cli({QStringLiteral("list"), a, bad, c});
         QCOMPARE(r.exitCode, 1);
         const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);

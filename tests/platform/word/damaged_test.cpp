@@ -18,15 +18,15 @@ namespace {
 
 const QByteArray kPng = test::pngBytes({4, 3}, Qt::red);
 
-test::DocxSpec smallDocx() {
-    test::DocxSpec spec;
-    spec.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"), kPng}};
-    spec.body = QStringLiteral(
+test::DocxPackage smallDocx() {
+    test::DocxPackage pkg;
+    pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"), kPng}};
+    pkg.body = QStringLiteral(
         "<w:p><w:r><w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
         "<a:blip "
         "r:embed=\"rId1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline>"
         "</w:drawing></w:r></w:p>");
-    return spec;
+    return pkg;
 }
 
 // Reads `bytes` from a buffer that ends exactly where they end, so that reading one
@@ -86,9 +86,9 @@ class DamagedTest : public QObject {
     }
 
     void docx_rel_to_missing_media_gives_no_picture() {
-        test::DocxSpec spec = smallDocx();
-        spec.parts[0].bytes = QByteArray();  // the relationship stays, the part is not written
-        const word::ReadResult r = word::readDocument(test::makeDocx(spec));
+        test::DocxPackage pkg = smallDocx();
+        pkg.parts[0].bytes = QByteArray();  // the relationship stays, the part is not written
+        const word::ReadResult r = word::readDocument(test::makeDocx(pkg));
         QVERIFY(r.ok());
         QCOMPARE(r.model.inlineShapes.size(), size_t(1));
         QVERIFY(r.model.inlineShapes[0].pictureOf().isNull());
@@ -180,26 +180,26 @@ class DamagedTest : public QObject {
     }
 
     void docx_deep_nesting_is_damaged() {
-        test::DocxSpec spec = smallDocx();
-        spec.body =
+        test::DocxPackage pkg = smallDocx();
+        pkg.body =
             QStringLiteral("<w:sdt>").repeated(400) + QStringLiteral("</w:sdt>").repeated(400);
-        const word::ReadResult r = word::readDocument(test::makeDocx(spec));
+        const word::ReadResult r = word::readDocument(test::makeDocx(pkg));
         QCOMPARE(r.status, word::OpenStatus::Damaged);
         QVERIFY(r.reason.contains(QStringLiteral("nests")));
     }
 
     void docx_not_well_formed_is_damaged() {
-        test::DocxSpec spec = smallDocx();
-        spec.body = QStringLiteral("<w:p>");
-        const word::ReadResult r = word::readDocument(test::makeDocx(spec));
+        test::DocxPackage pkg = smallDocx();
+        pkg.body = QStringLiteral("<w:p>");
+        const word::ReadResult r = word::readDocument(test::makeDocx(pkg));
         QCOMPARE(r.status, word::OpenStatus::Damaged);
         QVERIFY(r.reason.contains(QStringLiteral("word/document.xml")));
     }
 
     void docx_damaged_picture_gives_no_picture() {
-        test::DocxSpec spec = smallDocx();
-        spec.parts[0].bytes = kPng.left(20);  // the signature, a cut IHDR
-        const word::ReadResult r = word::readDocument(test::makeDocx(spec));
+        test::DocxPackage pkg = smallDocx();
+        pkg.parts[0].bytes = kPng.left(20);  // the signature, a cut IHDR
+        const word::ReadResult r = word::readDocument(test::makeDocx(pkg));
         QVERIFY(r.ok());
         QVERIFY(r.model.inlineShapes[0].pictureOf().isNull());
     }

@@ -73,15 +73,15 @@ QString textBoxWithPicture(const QString& rel) {
 }
 
 // One of every kind of object, with what each collection must then hold.
-test::DocxSpec richDocument(bool strict) {
-    test::DocxSpec spec;
-    spec.strict = strict;
-    spec.parts = {{QStringLiteral("rId1"), QStringLiteral("media/red.png"), kRed},
-                  {QStringLiteral("rId2"), QStringLiteral("media/blue.jpeg"), kBlue},
-                  {QStringLiteral("rId3"), QStringLiteral("media/green.png"), kGreen},
-                  {QStringLiteral("rId4"), QStringLiteral("media/ole.png"), kOle},
-                  {QStringLiteral("rId9"), QStringLiteral("http://example.com/x.png"), {}, true}};
-    spec.body =
+test::DocxPackage richDocument(bool strict) {
+    test::DocxPackage pkg;
+    pkg.strict = strict;
+    pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/red.png"), kRed},
+                 {QStringLiteral("rId2"), QStringLiteral("media/blue.jpeg"), kBlue},
+                 {QStringLiteral("rId3"), QStringLiteral("media/green.png"), kGreen},
+                 {QStringLiteral("rId4"), QStringLiteral("media/ole.png"), kOle},
+                 {QStringLiteral("rId9"), QStringLiteral("http://example.com/x.png"), {}, true}};
+    pkg.body =
         // inline 1: a cropped picture (25% off the left)
         inlinePic(QStringLiteral("rId1"), QStringLiteral("<a:srcRect l=\"25000\"/>")) +
         // floating 1
@@ -139,7 +139,7 @@ test::DocxSpec richDocument(bool strict) {
             "openxmlformats.org/drawingml/2006/chart\"><c:chart r:id=\"rId5\" xmlns:c=\"c\"/>"
             "</a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>") +
         QStringLiteral("<w:sectPr/>");
-    return spec;
+    return pkg;
 }
 
 struct Expected {
@@ -231,8 +231,8 @@ class EngineTest : public QObject {
     }
     void docx_every_kind_of_object() {
         QFETCH(int, form);
-        const test::DocxSpec spec = richDocument(form == 1);
-        const QByteArray bytes = form == 2 ? test::makeFlatOpc(spec) : test::makeDocx(spec);
+        const test::DocxPackage pkg = richDocument(form == 1);
+        const QByteArray bytes = form == 2 ? test::makeFlatOpc(pkg) : test::makeDocx(pkg);
         writeSeed(QStringLiteral("rich%1.%2").arg(form).arg(form == 2 ? "xml" : "docx"), bytes);
         Opened doc(bytes);
         QCOMPARE(doc.status, word::CallStatus::Ok);
@@ -265,17 +265,17 @@ class EngineTest : public QObject {
              {"application/vnd.ms-word.document.macroEnabled.main+xml",
               "application/vnd.openxmlformats-officedocument.wordprocessingml.template.main+xml",
               "application/vnd.ms-word.template.macroEnabledTemplate.main+xml"}) {
-            test::DocxSpec spec = richDocument(false);
-            spec.mainContentType = QLatin1String(type);
-            QVERIFY2(word::readDocument(test::makeDocx(spec)).ok(), type);
+            test::DocxPackage pkg = richDocument(false);
+            pkg.mainContentType = QLatin1String(type);
+            QVERIFY2(word::readDocument(test::makeDocx(pkg)).ok(), type);
         }
     }
 
     void docx_spreadsheet_is_not_a_word_document() {
-        test::DocxSpec spec = richDocument(false);
-        spec.mainContentType = QStringLiteral(
+        test::DocxPackage pkg = richDocument(false);
+        pkg.mainContentType = QStringLiteral(
             "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml");
-        QCOMPARE(word::readDocument(test::makeDocx(spec)).status,
+        QCOMPARE(word::readDocument(test::makeDocx(pkg)).status,
                  word::OpenStatus::NotAWordDocument);
     }
 
