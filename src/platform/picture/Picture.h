@@ -50,7 +50,9 @@ class Picture {
 
     // Takes encoded bytes (PNG, JPEG, GIF, BMP, TIFF, EMF, WMF). The header is read at
     // once to learn the size; bytes that are no known picture, or whose header is
-    // damaged or gives an absurd size, give a null Picture.
+    // damaged or gives an absurd size, give a null Picture. A device-independent bitmap
+    // without its file header (as RTF and OLE previews store one) gets that header and
+    // becomes a BMP.
     static Picture fromEncoded(QByteArray bytes, Crop crop = {});
 
     // A picture made in memory (a composed group); stored PNG-encoded.

@@ -29,12 +29,12 @@ Application::Application(picture::Clipboard& clipboard) : clipboard_(clipboard) 
 
 Application::~Application() = default;
 
-CallStatus Application::fail(CallStatus status, QString why) {
+CallStatus Application::fail(CallStatus status, QString why) const {
     lastError_ = std::move(why);
     return status;
 }
 
-CallStatus Application::succeed() {
+CallStatus Application::succeed() const {
     lastError_.clear();
     return CallStatus::Ok;
 }
@@ -66,17 +66,19 @@ const DocumentModel* Application::activeDocument() const {
 CallStatus Application::activeDocumentInlineShapesCount(qint32& count) const {
     const DocumentModel* doc = activeDocument();
     if (!doc)
-        return running_ ? CallStatus::NoDocument : CallStatus::NotStarted;
+        return fail(running_ ? CallStatus::NoDocument : CallStatus::NotStarted,
+                    QStringLiteral("no document is open"));
     count = qint32(std::min<size_t>(doc->inlineShapes.size(), INT32_MAX));
-    return CallStatus::Ok;
+    return succeed();
 }
 
 CallStatus Application::activeDocumentShapesCount(qint32& count) const {
     const DocumentModel* doc = activeDocument();
     if (!doc)
-        return running_ ? CallStatus::NoDocument : CallStatus::NotStarted;
+        return fail(running_ ? CallStatus::NoDocument : CallStatus::NotStarted,
+                    QStringLiteral("no document is open"));
     count = qint32(std::min<size_t>(doc->floatingShapes.size(), INT32_MAX));
-    return CallStatus::Ok;
+    return succeed();
 }
 
 CallStatus Application::activeDocumentInlineShapesSelect(qint32 k) {

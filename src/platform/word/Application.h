@@ -77,8 +77,8 @@ class Application {
     const DocumentModel* activeDocument() const;
 
   protected:
-    CallStatus fail(CallStatus status, QString why);
-    CallStatus succeed();
+    CallStatus fail(CallStatus status, QString why) const;
+    CallStatus succeed() const;
 
   private:
     struct Selection {
@@ -91,7 +91,7 @@ class Application {
     bool running_ = false;
     std::optional<DocumentModel> document_;
     std::optional<Selection> selection_;
-    QString lastError_;
+    mutable QString lastError_;
     OpenStatus lastOpenStatus_ = OpenStatus::Ok;
 };
 

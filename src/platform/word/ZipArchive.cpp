@@ -14,6 +14,7 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray& bytes, OpenStatus
     std::unique_ptr<ZipArchive> self(new ZipArchive);
     self->bytes_ = bytes;
     self->limits_ = limits;
+    self->budget_ = limits.maxTotalBytes + 16 * qint64(bytes.size());
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(self->bytes_.constData(),
@@ -87,7 +88,7 @@ bool ZipArchive::read(const QString& name, QByteArray& out, OpenStatus& status, 
         return false;
     }
     if (size > quint64(limits_.maxEntryBytes) || size > comp * quint64(limits_.maxRatio) + 4096 ||
-        qint64(size) > limits_.maxTotalBytes - inflated_) {
+        qint64(size) > budget_ - inflated_) {
         status = OpenStatus::TooLarge;
         why = QStringLiteral("the zip entry %1 would inflate to %2 bytes, beyond the limits")
                   .arg(name)

@@ -18,7 +18,10 @@ namespace pictrove::word {
 struct ZipLimits {
     qint64 maxEntries = 20000;
     qint64 maxEntryBytes = qint64(512) * 1024 * 1024;
-    qint64 maxTotalBytes = qint64(1) << 30;  // inflated over the archive's life
+    // Inflated over the archive's life, on top of 16 times the archive's own size (a
+    // document whose pictures are copied again and again stays far below that; one that
+    // points many shapes at one bomb entry does not).
+    qint64 maxTotalBytes = qint64(1) << 30;
     // Deflate cannot exceed about 1032:1; a declared size beyond that lies.
     qint64 maxRatio = 1100;
 };
@@ -52,6 +55,7 @@ class ZipArchive {
     QStringList names_;
     ZipLimits limits_;
     qint64 inflated_ = 0;
+    qint64 budget_ = 0;  // what inflated_ may reach
 };
 
 }  // namespace pictrove::word

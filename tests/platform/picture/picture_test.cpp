@@ -1,0 +1,212 @@
+// Picture values: formats and sizes from headers, DIBs, decoding, crop, white behind
+// transparency, limits; the clipboard; picture files.
+
+#include "support/TestDocuments.h"
+
+#include "platform/picture/Clipboard.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureFile.h"
+#include "platform/picture/PictureHeader.h"
+#include "platform/word/GroupPicture.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using namespace pictrove::picture;
+
+namespace {
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QImage gradient(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 255 / size.width(), y * 255 / size.height(), 128));
+    return image;
+}
+
+int maxDifference(const QImage& a, const QImage& b) {
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+        }
+    return worst;
+}
+
+}  // namespace
+
+class PictureTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void sizes_come_from_headers_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("format");
+        const QImage image = gradient({37, 23});
+        QTest::newRow("png") << encoded(image, "PNG") << int(Format::Png);
+        QTest::newRow("jpeg") << encoded(image, "JPEG") << int(Format::Jpeg);
+        QTest::newRow("bmp") << encoded(image, "BMP") << int(Format::Bmp);
+        QTest::newRow("tiff") << encoded(image, "TIFF") << int(Format::Tiff);
+    }
+    void sizes_come_from_headers() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, format);
+        QCOMPARE(int(sniffFormat(bytes)), format);
+        QCOMPARE(rasterHeaderSize(bytes, Format(format)), std::optional<QSize>(QSize(37, 23)));
+        const Picture p = Picture::fromEncoded(bytes);
+        QCOMPARE(p.size(), QSize(37, 23));
+        QCOMPARE(p.toImage().size(), QSize(37, 23));
+        // Every truncation of the header is handled (no crash, no size from nowhere).
+        for (qsizetype n = 0; n < std::min<qsizetype>(bytes.size(), 200); ++n)
+            (void)Picture::fromEncoded(bytes.left(n)).size();
+    }
+
+    void gif_size_from_screen_descriptor() {
+        const QByteArray gif = QByteArray::fromHex(
+            "47494638396103000200f00000ff000000000021f90400000000002c0000000003000200000202845f003"
+            "b");
+        const Picture p = Picture::fromEncoded(gif);
+        QCOMPARE(p.format(), Format::Gif);
+        QCOMPARE(p.size(), QSize(3, 2));
+        QCOMPARE(p.toImage().size(), QSize(3, 2));
+    }
+
+    void jpeg_decodes_like_the_generic_reader() {
+        const QByteArray jpeg = encoded(gradient({64, 48}), "JPEG");
+        QImage reference;
+        QVERIFY(reference.loadFromData(jpeg));
+        const QImage ours = Picture::fromEncoded(jpeg).toImage();
+        QCOMPARE(ours.size(), reference.size());
+        QVERIFY(maxDifference(ours, reference.convertToFormat(QImage::Format_RGB32)) <= 2);
+    }
+
+    void dib_gets_a_file_header() {
+        const QImage image = gradient({9, 7});
+        const QByteArray bmp = encoded(image, "BMP");
+        const QByteArray dib = bmp.mid(14);
+        QCOMPARE(sniffFormat(dib), Format::None);
+        QVERIFY(looksLikeDib(dib));
+        QCOMPARE(bmpFromDib(dib), bmp);  // the same file header Qt writes
+        const Picture p = Picture::fromEncoded(dib);
+        QCOMPARE(p.format(), Format::Bmp);
+        QCOMPARE(p.encoded().left(2), QByteArray("BM"));
+        QCOMPARE(maxDifference(p.toImage(), image), 0);
+        QVERIFY(!looksLikeDib("not a dib at all, not at all"));
+    }
+
+    void transparency_is_composed_onto_white() {
+        QImage image(4, 4, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        image.setPixel(0, 0, qRgba(0, 0, 255, 255));
+        const QImage out = Picture::fromEncoded(encoded(image, "PNG")).toImage();
+        QCOMPARE(out.format(), QImage::Format_RGB32);
+        QCOMPARE(QColor(out.pixel(3, 3)), QColor(Qt::white));
+        QCOMPARE(QColor(out.pixel(0, 0)), QColor(Qt::blue));
+    }
+
+    void crop_is_applied_when_decoded_but_bytes_stay() {
+        const QByteArray png = encoded(gradient({100, 50}), "PNG");
+        const Picture p = Picture::fromEncoded(png, Crop{0.1, 0.2, 0.3, 0.4});
+        QCOMPARE(p.encoded(), png);
+        QCOMPARE(p.size(), QSize(60, 20));
+        const QImage full = gradient({100, 50});
+        QCOMPARE(p.toImage(), full.copy(10, 10, 60, 20));
+        // Negative values (padding) leave the picture as stored.
+        QCOMPARE(Picture::fromEncoded(png, Crop{-0.2, -0.1, 0, 0}).size(), QSize(100, 50));
+    }
+
+    void absurd_sizes_are_refused() {
+        QByteArray png = encoded(gradient({2, 2}), "PNG");
+        qToBigEndian<quint32>(100000, png.data() + 16);
+        qToBigEndian<quint32>(100000, png.data() + 20);
+        QVERIFY(Picture::fromEncoded(png).isNull());
+    }
+
+    void clipboard_holds_one_picture_or_nothing() {
+        Clipboard clipboard;
+        QVERIFY(!clipboard.hasPicture());
+        QVERIFY(clipboard.picture().isNull());
+        clipboard.setPicture(Picture::fromEncoded(encoded(gradient({3, 3}), "PNG")));
+        QVERIFY(clipboard.hasPicture());
+        clipboard.clear();
+        QVERIFY(!clipboard.hasPicture());
+        QCOMPARE(&processClipboard(), &processClipboard());
+    }
+
+    void picture_files_round_trip_bytes_and_crop_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Crop>("crop");
+        QTest::newRow("png uncropped") << encoded(gradient({20, 10}), "PNG") << Crop{};
+        QTest::newRow("jpeg cropped")
+            << encoded(gradient({20, 10}), "JPEG") << Crop{0.25, 0, 0, 0.5};
+        QTest::newRow("bmp padded") << encoded(gradient({20, 10}), "BMP") << Crop{-0.1, 0, 0, 0};
+    }
+    void picture_files_round_trip_bytes_and_crop() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Crop, crop);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("1.bmp"));
+        const Picture p = Picture::fromEncoded(bytes, crop);
+        QCOMPARE(savePicture(p, path), PictureFileStatus::Ok);
+        Picture back;
+        QCOMPARE(loadPicture(path, back), PictureFileStatus::Ok);
+        QCOMPARE(back.encoded(), bytes);
+        QCOMPARE(back.crop(), crop);
+        QCOMPARE(back.size(), p.size());
+    }
+
+    void picture_file_failures_are_named() {
+        QTemporaryDir dir;
+        Picture out;
+        QCOMPARE(savePicture(Picture(), dir.filePath(QStringLiteral("x.bmp"))),
+                 PictureFileStatus::NoPicture);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.bmp"))));
+        QCOMPARE(savePicture(Picture::fromEncoded(encoded(gradient({2, 2}), "PNG")),
+                             dir.filePath(QStringLiteral("no/such/folder/x.bmp"))),
+                 PictureFileStatus::WriteFailed);
+        QCOMPARE(loadPicture(dir.filePath(QStringLiteral("missing.bmp")), out),
+                 PictureFileStatus::NotFound);
+        QFile junk(dir.filePath(QStringLiteral("junk.bmp")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("no picture here");
+        junk.close();
+        QCOMPARE(loadPicture(junk.fileName(), out), PictureFileStatus::NotAPicture);
+        QVERIFY(out.isNull());
+    }
+
+    void image_files_are_bitmaps_composed_and_cropped() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.bmp"));
+        const Picture p =
+            Picture::fromEncoded(encoded(gradient({40, 20}), "PNG"), Crop{0.5, 0, 0, 0});
+        QCOMPARE(saveAsImageFile(p, path), PictureFileStatus::Ok);
+        QImage back(path, "BMP");
+        QCOMPARE(back.size(), QSize(20, 20));
+        Picture loaded;
+        QCOMPARE(loadPicture(path, loaded), PictureFileStatus::Ok);
+        QCOMPARE(loaded.format(), Format::Bmp);
+    }
+
+    void group_without_pictures_composes_nothing() {
+        QVERIFY(pictrove::word::composeGroup({}, QRectF(0, 0, 10, 10)).isNull());
+        std::vector<pictrove::word::PlacedPicture> one{
+            {Picture::fromEncoded(encoded(gradient({10, 10}), "PNG")), QRectF(0, 0, 5, 5)}};
+        QVERIFY(pictrove::word::composeGroup(one, QRectF()).isNull());
+        QCOMPARE(pictrove::word::composeGroup(one, QRectF(0, 0, 10, 5)).size(), QSize(20, 10));
+    }
+};
+
+QTEST_GUILESS_MAIN(PictureTest)
+#include "picture_test.moc"

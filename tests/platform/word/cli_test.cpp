@@ -1,0 +1,102 @@
+// pictrove-cli list: rows, numbering with gaps, failures, options and exit statuses.
+
+#include "support/TestDocuments.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace pictrove;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Run cli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(PICTROVE_CLI_PATH), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+QString inlinePic(const QString& rel) {
+    return QStringLiteral(
+               "<w:p><w:r><w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
+               "<a:blip r:embed=\"%1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
+               "</wp:inline></w:drawing></w:r></w:p>")
+        .arg(rel);
+}
+
+}  // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void list_prints_one_row_per_recorded_picture() {
+        QTemporaryDir dir;
+        test::DocxPackage pkg;
+        pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"),
+                      test::pngBytes({12, 8}, Qt::red)},
+                     {QStringLiteral("rId2"), QStringLiteral("media/b.jpeg"),
+                      test::jpegBytes({30, 20}, Qt::blue)}};
+        // inline 1 picture, inline 2 linked (no picture, a gap), inline 3 picture; floating 1.
+        pkg.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId9")) +
+                   inlinePic(QStringLiteral("rId2")) +
+                   QStringLiteral(
+                       "<w:p><w:r><w:pict><v:shape style=\"position:absolute\"><v:imagedata "
+                       "r:id=\"rId1\" cropleft=\"0.5\"/></v:shape></w:pict></w:r></w:p>");
+        const QString a = write(dir, QStringLiteral("a.docx"), test::makeDocx(pkg));
+        const QString bad = write(dir, QStringLiteral("b.docx"), "not a document");
+        const QString c = write(dir, QStringLiteral("c.docx"), test::makeDocx(pkg));
+        const Run r = cli({QStringLiteral("list"), a, bad, c});
+        QCOMPARE(r.exitCode, 1);
+        const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0),
+                 QStringLiteral("document\tnumber\tkind\tindex\tformat\twidth\theight"));
+        const QStringList expected = {
+            a + QStringLiteral("\t1\tinline\t1\tpng\t12\t8"),
+            a + QStringLiteral("\t3\tinline\t3\tjpeg\t30\t20"),
+            a + QStringLiteral("\t4\tfloating\t1\tpng\t6\t8"),
+        };
+        QCOMPARE(lines.mid(1, 3), expected);
+        QCOMPARE(lines.size(), 7);  // the bad document lists nothing, c lists the same three
+        QCOMPARE(r.err.trimmed(),
+                 QStringLiteral("pictrove-cli: %1: the file is in no format a word "
+                                "processor opens")
+                     .arg(bad));
+    }
+
+    void options_behave_as_a_unix_tool() {
+        const Run help = cli({QStringLiteral("--help")});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.startsWith(QStringLiteral("usage: pictrove-cli list FILE...")));
+        const Run version = cli({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY(version.out.startsWith(QStringLiteral("pictrove-cli ")));
+        for (const QStringList& args :
+             {QStringList{}, QStringList{QStringLiteral("list")},
+              QStringList{QStringLiteral("show"), QStringLiteral("x")},
+              QStringList{QStringLiteral("list"), QStringLiteral("--bogus")}}) {
+            const Run r = cli(args);
+            QCOMPARE(r.exitCode, 2);
+            QVERIFY(r.err.contains(QStringLiteral("usage: pictrove-cli list FILE...")));
+            QVERIFY(r.out.isEmpty());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "cli_test.moc"
