@@ -14,10 +14,10 @@ constexpr int kCutoff = 4096;
 constexpr quint32 kFatSect = 0xFFFFFFFDu;
 constexpr quint32 kNoStream = 0xFFFFFFFFu;
 
-void put16(QByteArray& b, qsizetype at, quint16 v) {
+void storeU16(QByteArray& b, qsizetype at, quint16 v) {
     qToLittleEndian(v, b.data() + at);
 }
-void put32(QByteArray& b, qsizetype at, quint32 v) {
+void storeU32(QByteArray& b, qsizetype at, quint32 v) {
     qToLittleEndian(v, b.data() + at);
 }
 quint32 sectorsFor(qint64 bytes, int unit) {
@@ -38,7 +38,7 @@ void CfbBuilder::addStream(const QString& name, const QByteArray& data) {
 }
 
 void CfbBuilder::setFatEntry(QByteArray& file, quint32 sector, quint32 next) {
-    put32(file, kSector + qsizetype(sector) * 4, next);
+    storeU32(file, kSector + qsizetype(sector) * 4, next);
 }
 
 QByteArray CfbBuilder::build(Layout* layout) const {
@@ -113,12 +113,12 @@ QByteArray CfbBuilder::build(Layout* layout) const {
 
     QByteArray fatBytes(qsizetype(fat.size()) * 4, '\0');
     for (size_t k = 0; k < fat.size(); ++k)
-        put32(fatBytes, qsizetype(k) * 4, fat[k]);
+        storeU32(fatBytes, qsizetype(k) * 4, fat[k]);
     writeAt(0, fatBytes);
 
     QByteArray miniFatBytes(qsizetype(miniFatSectors) * kSector, '\xFF');
     for (size_t k = 0; k < miniFat.size(); ++k)
-        put32(miniFatBytes, qsizetype(k) * 4, miniFat[k]);
+        storeU32(miniFatBytes, qsizetype(k) * 4, miniFat[k]);
     if (miniFatSectors)
         writeAt(miniFatFirst, miniFatBytes);
     if (miniStreamSectors)
@@ -129,20 +129,20 @@ QByteArray CfbBuilder::build(Layout* layout) const {
                      quint32 first, quint32 size) {
         const qsizetype at = qsizetype(index) * 128;
         for (qsizetype c = 0; c < name.size(); ++c)
-            put16(dir, at + c * 2, name.at(c).unicode());
-        put16(dir, at + 64, quint16((name.size() + 1) * 2));
+            storeU16(dir, at + c * 2, name.at(c).unicode());
+        storeU16(dir, at + 64, quint16((name.size() + 1) * 2));
         dir[at + 66] = char(type);
         dir[at + 67] = 1;  // black
-        put32(dir, at + 68, kNoStream);
-        put32(dir, at + 72, right);
-        put32(dir, at + 76, child);
-        put32(dir, at + 116, first);
-        put32(dir, at + 120, size);
+        storeU32(dir, at + 68, kNoStream);
+        storeU32(dir, at + 72, right);
+        storeU32(dir, at + 76, child);
+        storeU32(dir, at + 116, first);
+        storeU32(dir, at + 120, size);
     };
     for (int index = int(streams.size()) + 1; index < int(dirSectors) * 4; ++index) {
-        put32(dir, qsizetype(index) * 128 + 68, kNoStream);
-        put32(dir, qsizetype(index) * 128 + 72, kNoStream);
-        put32(dir, qsizetype(index) * 128 + 76, kNoStream);
+        storeU32(dir, qsizetype(index) * 128 + 68, kNoStream);
+        storeU32(dir, qsizetype(index) * 128 + 72, kNoStream);
+        storeU32(dir, qsizetype(index) * 128 + 76, kNoStream);
     }
     entry(0, QStringLiteral("Root Entry"), 5, streams.empty() ? kNoStream : 1, kNoStream,
           miniStream.isEmpty() ? kEndOfChain : miniStreamFirst, quint32(miniStream.size()));
@@ -156,20 +156,20 @@ QByteArray CfbBuilder::build(Layout* layout) const {
     QByteArray header(kSector, '\0');
     const unsigned char sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::copy(sig, sig + 8, header.begin());
-    put16(header, 24, 0x003E);
-    put16(header, 26, 0x0003);
-    put16(header, 28, 0xFFFE);
-    put16(header, 30, 9);
-    put16(header, 32, 6);
-    put32(header, 44, fatSectors);
-    put32(header, 48, dirFirst);
-    put32(header, 56, kCutoff);
-    put32(header, 60, miniFatSectors ? miniFatFirst : kEndOfChain);
-    put32(header, 64, miniFatSectors);
-    put32(header, 68, kEndOfChain);
-    put32(header, 72, 0);
+    storeU16(header, 24, 0x003E);
+    storeU16(header, 26, 0x0003);
+    storeU16(header, 28, 0xFFFE);
+    storeU16(header, 30, 9);
+    storeU16(header, 32, 6);
+    storeU32(header, 44, fatSectors);
+    storeU32(header, 48, dirFirst);
+    storeU32(header, 56, kCutoff);
+    storeU32(header, 60, miniFatSectors ? miniFatFirst : kEndOfChain);
+    storeU32(header, 64, miniFatSectors);
+    storeU32(header, 68, kEndOfChain);
+    storeU32(header, 72, 0);
     for (int k = 0; k < 109; ++k)
-        put32(header, 76 + k * 4, quint32(k) < fatSectors ? quint32(k) : kFreeSector);
+        storeU32(header, 76 + k * 4, quint32(k) < fatSectors ? quint32(k) : kFreeSector);
     return header + body;
 }
 

@@ -255,13 +255,26 @@ DocBuilder& DocBuilder::text(const QString& t) {
 }
 
 DocBuilder& DocBuilder::inlinePicture(const QByteArray& picf, InlineFlags flags) {
-    objectChars_.push_back({int(text_.size()), picf, flags, 0});
+    objectChars_.push_back({int(text_.size()), picf, flags, 0, 0});
     text_ += QChar(0x01);
     return *this;
 }
 
+DocBuilder& DocBuilder::oleObject(const QByteArray& picf, quint32 storageId) {
+    text_ += QChar(0x13);
+    text_ += QStringLiteral(" EMBED Package ");
+    InlineFlags reference;
+    reference.ole2 = true;
+    objectChars_.push_back({int(text_.size()), {}, reference, 0, storageId});
+    text_ += QChar(0x01);
+    text_ += QChar(0x14);
+    inlinePicture(picf);
+    text_ += QChar(0x15);
+    return *this;
+}
+
 DocBuilder& DocBuilder::floating(quint32 spid) {
-    objectChars_.push_back({int(text_.size()), {}, {}, spid});
+    objectChars_.push_back({int(text_.size()), {}, {}, spid, 0});
     text_ += QChar(0x08);
     return *this;
 }
@@ -333,7 +346,7 @@ DocBuilder::Streams DocBuilder::streams() const {
     quint32 at = textStart;
     for (size_t i = 0; i < objectChars_.size(); ++i) {
         const MarkedChar& s = objectChars_[i];
-        if (s.picf.isEmpty())
+        if (s.spid != 0)
             continue;
         const quint32 fc = textStart + quint32(s.index) * width;
         if (fc > at)
@@ -352,7 +365,7 @@ DocBuilder::Streams DocBuilder::streams() const {
             g.append('\x01');
         }
         add16(g, kSprmCPicLocation);
-        add32(g, locations[i]);
+        add32(g, s.picf.isEmpty() ? s.storageId : locations[i]);
         runs.push_back({fc, fc + width, g});
         at = fc + width;
     }
@@ -435,7 +448,7 @@ DocBuilder::Streams DocBuilder::streams() const {
     QByteArray spa;
     std::vector<quint32> anchorCps, spids;
     for (const MarkedChar& s : objectChars_) {
-        if (s.picf.isEmpty()) {
+        if (s.spid != 0) {
             anchorCps.push_back(quint32(s.index));
             spids.push_back(s.spid);
         }

@@ -75,6 +75,9 @@ class DocBuilder {
     DocBuilder& text(const QString& text);
     // A 0x01 character whose properties point at picf in the Data stream.
     DocBuilder& inlinePicture(const QByteArray& picf, InlineFlags flags = {});
+    // An embedded object as Word writes it: a field whose code holds a 0x01 naming the
+    // object's storage and whose result holds the preview picture picf.
+    DocBuilder& oleObject(const QByteArray& picf, quint32 storageId = 0x0A0B0C0D);
     // A 0x08 character anchoring the drawing shape spid.
     DocBuilder& floating(quint32 spid);
     // A top-level record (shape or group container) of the main drawing.
@@ -110,6 +113,7 @@ class DocBuilder {
         QByteArray picf;
         InlineFlags flags;
         quint32 spid = 0;
+        quint32 storageId = 0;  // an object reference: its location names a storage
     };
     QString text_;
     std::vector<MarkedChar> objectChars_;

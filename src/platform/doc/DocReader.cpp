@@ -109,6 +109,15 @@ StoredShape floatingShape(const ArtShape& s, const std::vector<BlipEntry>& store
     return out;
 }
 
+// Whether a picture descriptor of the current kind plausibly sits at location.
+bool hasPictureDescriptor(QByteArrayView data, quint32 location) {
+    if (!fits(data, location, kPicfSize))
+        return false;
+    const qint32 lcb = i32At(data, qsizetype(location));
+    return u16At(data, qsizetype(location) + 4) == kPicfSize && lcb >= kPicfSize &&
+           fits(data, location, lcb);
+}
+
 }  // namespace
 
 StoredShape readInlineShape(QByteArrayView data, quint32 location, const CharProps& props) {
@@ -239,14 +248,26 @@ Parsed<StoredDocument> scanBinaryDocument(const QByteArray& bytes) {
                 return P::damaged(reason);
             dataStream = std::move(*d);
         }
+        // An embedded object's field holds a 0x01 whose location names the object's
+        // storage rather than a picture descriptor; the preview picture follows in the
+        // field result and stands for the object.
+        bool objectPending = false;
         for (const ObjectChar& c : objectChars.value) {
             if (c.ch != 0x01)
                 continue;
             const CharProps props = charPropsOf(c, runs.value, pieces.value);
             if (!props.objectChar || props.data || !props.pictureLocation)
                 continue;
-            result.value.inlineShapes.push_back(
-                readInlineShape(dataStream, *props.pictureLocation, props));
+            const bool isObject = props.ole2 || props.object;
+            if (isObject && !hasPictureDescriptor(dataStream, *props.pictureLocation)) {
+                objectPending = true;
+                continue;
+            }
+            StoredShape shape = readInlineShape(dataStream, *props.pictureLocation, props);
+            if (objectPending)
+                shape.kind = Kind::OleObject;
+            objectPending = false;
+            result.value.inlineShapes.push_back(std::move(shape));
         }
     }
 

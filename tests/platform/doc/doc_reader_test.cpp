@@ -94,6 +94,7 @@ class DocReaderTest : public QObject {
     void inline_object_char_without_picture_props_not_counted_data();
     void inline_object_char_without_picture_props_not_counted();
     void inline_crop_from_shape_properties();
+    void ole_object_storage_reference_not_counted_twice();
     void floating_blip_in_worddocument_stream();
     void floating_order_is_anchor_order_not_drawing_order();
     void floating_shapes_without_picture_data();
@@ -234,6 +235,24 @@ void DocReaderTest::inline_crop_from_shape_properties() {
     QCOMPARE(crop.top, 0.5);
     QCOMPARE(crop.right, 0.0);
     QCOMPARE(r.model.inlineShapes[0].picture.size(), QSize(6, 4));
+}
+
+void DocReaderTest::ole_object_storage_reference_not_counted_twice() {
+    ArtShapeParams s;
+    s.properties = {{kPib, 1}};
+    const QByteArray emf = minimalEmf(QSize(2540, 2540));
+    DocBuilder doc;
+    doc.text(QStringLiteral("An object: "))
+        .oleObject(picfWithShape(spContainer(s),
+                                 {fbse(metafileBlip(kEmf, emf, true, QSize(914400, 914400)))}))
+        .text(QStringLiteral(" and a picture: "))
+        .inlinePicture(inlinePngPicf(pngBytes(QSize(2, 2))));
+    const word::ReadResult r = read(doc.build());
+    QVERIFY2(r.ok(), qPrintable(r.reason));
+    QCOMPARE(r.model.inlineShapes.size(), size_t(2));
+    QCOMPARE(r.model.inlineShapes[0].kind, Kind::OleObject);
+    QCOMPARE(r.model.inlineShapes[0].picture.encoded(), emf);
+    QCOMPARE(r.model.inlineShapes[1].kind, Kind::Picture);
 }
 
 void DocReaderTest::floating_blip_in_worddocument_stream() {
