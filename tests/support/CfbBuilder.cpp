@@ -33,6 +33,10 @@ bool nameLess(const QString& a, const QString& b) {
 
 }  // namespace
 
+void CfbBuilder::interleave(bool on) {
+    interleave_ = on;
+}
+
 void CfbBuilder::addStream(const QString& name, const QByteArray& data) {
     streams_.push_back({name, data});
 }
@@ -96,16 +100,36 @@ QByteArray CfbBuilder::build(Layout* layout) const {
     auto writeAt = [&](quint32 sector, const QByteArray& d) {
         std::copy(d.begin(), d.end(), body.begin() + qsizetype(sector) * kSector);
     };
+    // Sectors of the large streams: one run each, or dealt out in turn when
+    // interleaved, so that no stream's sectors follow each other.
+    std::vector<std::vector<quint32>> owned(streams.size());
+    for (quint32 round = 0;; ++round) {
+        bool any = false;
+        for (size_t i = 0; i < streams.size(); ++i) {
+            const QByteArray& d = streams[i].data;
+            const quint32 count = d.size() >= kCutoff ? sectorsFor(d.size(), kSector) : 0;
+            if (interleave_ ? round < count : (round == 0 && count > 0)) {
+                const quint32 take = interleave_ ? 1 : count;
+                for (quint32 k = 0; k < take; ++k)
+                    owned[i].push_back(next++);
+                any = true;
+            }
+        }
+        if (!any)
+            break;
+    }
     for (size_t i = 0; i < streams.size(); ++i) {
-        const QByteArray& d = streams[i].data;
-        if (d.size() < kCutoff)
+        const std::vector<quint32>& sectors = owned[i];
+        if (sectors.empty())
             continue;
-        const quint32 count = sectorsFor(d.size(), kSector);
-        start[i] = chain(count);
-        writeAt(start[i], d);
+        start[i] = sectors.front();
+        for (size_t k = 0; k < sectors.size(); ++k) {
+            fat[sectors[k]] = k + 1 < sectors.size() ? sectors[k + 1] : kEndOfChain;
+            writeAt(sectors[k], streams[i].data.mid(qsizetype(k) * kSector, kSector));
+        }
         if (layout) {
-            layout->firstSector[streams[i].name] = start[i];
-            layout->lastSector[streams[i].name] = start[i] + count - 1;
+            layout->firstSector[streams[i].name] = sectors.front();
+            layout->lastSector[streams[i].name] = sectors.back();
         }
     }
     if (layout)

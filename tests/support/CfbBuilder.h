@@ -17,6 +17,8 @@ class CfbBuilder {
     static constexpr quint32 kFreeSector = 0xFFFFFFFFu;
 
     void addStream(const QString& name, const QByteArray& data);
+    // Deals the sectors of the large streams out in turn instead of one run each.
+    void interleave(bool on);
 
     // Where the chains of a built file lie (sector numbers).
     struct Layout {
@@ -35,6 +37,7 @@ class CfbBuilder {
         QByteArray data;
     };
     std::vector<Stream> streams_;
+    bool interleave_ = false;
 };
 
 }  // namespace pictrove::test

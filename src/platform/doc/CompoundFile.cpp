@@ -93,7 +93,7 @@ std::optional<CompoundFile> CompoundFile::open(const QByteArray& bytes, Status* 
     }
     *status = Status::Ok;
     CompoundFile file(std::move(handles));
-    file.fileSize_ = bytes.size();
+    file.file_ = bytes;
     return file;
 }
 
@@ -102,7 +102,8 @@ bool CompoundFile::hasStream(const char* name) const {
     return child != nullptr;
 }
 
-std::optional<QByteArray> CompoundFile::readStream(const char* name, QString* reason) const {
+std::optional<CompoundFile::Stream> CompoundFile::readStream(const char* name,
+                                                             QString* reason) const {
     GPtr<GsfInput> child(gsf_infile_child_by_name(handles_->root.get(), name));
     if (!child) {
         *reason = QStringLiteral("stream %1 is missing").arg(QLatin1String(name));
@@ -114,22 +115,32 @@ std::optional<QByteArray> CompoundFile::readStream(const char* name, QString* re
     }
     const gsf_off_t size = gsf_input_size(child.get());
     // A stream's sectors all lie inside the file, so no stream is larger than it.
-    if (size < 0 || size > fileSize_) {
+    if (size < 0 || size > file_.size()) {
         *reason = QStringLiteral("stream %1 claims %2 bytes in a file of %3")
                       .arg(QLatin1String(name))
                       .arg(qint64(size))
-                      .arg(fileSize_);
+                      .arg(file_.size());
         return std::nullopt;
     }
-    QByteArray data(qsizetype(size), Qt::Uninitialized);
-    if (size > 0 &&
-        !gsf_input_read(child.get(), size_t(size), reinterpret_cast<guint8*>(data.data()))) {
+    Stream stream;
+    if (size == 0)
+        return stream;
+    // Without a buffer the library hands out its own pointer: into the file when the
+    // sectors are contiguous, else into a buffer of its own that the next read reuses.
+    const auto* p =
+        reinterpret_cast<const char*>(gsf_input_read(child.get(), size_t(size), nullptr));
+    if (!p) {
         *reason = QStringLiteral("stream %1 ends before its %2 bytes (broken sector chain)")
                       .arg(QLatin1String(name))
                       .arg(qint64(size));
         return std::nullopt;
     }
-    return data;
+    const QByteArrayView view(p, qsizetype(size));
+    if (p >= file_.data() && p + size <= file_.data() + file_.size())
+        stream.external = view;
+    else
+        stream.owned = view.toByteArray();
+    return stream;
 }
 
 }  // namespace pictrove::doc

@@ -31,15 +31,24 @@ class CompoundFile {
     // Whether a stream of that name sits in the root storage.
     bool hasStream(const char* name) const;
 
+    // The bytes of a stream: a view into the file's own bytes when the stream's sectors
+    // follow each other in the file (the common case: nothing is copied), otherwise a
+    // copy held in `owned`.
+    struct Stream {
+        QByteArray owned;
+        QByteArrayView external;
+        QByteArrayView bytes() const { return owned.isEmpty() ? external : QByteArrayView(owned); }
+    };
+
     // The whole stream; nullopt with *reason when it is missing or cannot be read in
     // full (a chain that ends early, a size larger than the file).
-    std::optional<QByteArray> readStream(const char* name, QString* reason) const;
+    std::optional<Stream> readStream(const char* name, QString* reason) const;
 
   private:
     struct Handles;
     explicit CompoundFile(std::unique_ptr<Handles> handles);
     std::unique_ptr<Handles> handles_;
-    qint64 fileSize_ = 0;
+    QByteArrayView file_;
 };
 
 }  // namespace pictrove::doc

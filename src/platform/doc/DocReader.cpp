@@ -201,7 +201,7 @@ Parsed<StoredDocument> scanBinaryDocument(const QByteArray& bytes) {
     auto wordDocument = cfb->readStream("WordDocument", &reason);
     if (!wordDocument)
         return P::damaged(reason);
-    const QByteArrayView wd = *wordDocument;
+    const QByteArrayView wd = wordDocument->bytes();
 
     const Parsed<Fib> fibResult = parseFib(wd);
     if (!fibResult.ok())
@@ -215,7 +215,7 @@ Parsed<StoredDocument> scanBinaryDocument(const QByteArray& bytes) {
             cfb->hasStream(tableName)
                 ? reason
                 : QStringLiteral("table stream %1 is missing").arg(QLatin1String(tableName)));
-    const QByteArrayView table = *tableStream;
+    const QByteArrayView table = tableStream->bytes();
 
     QByteArrayView clx;
     if (!tablePart(table, fib.clx, "piece table", &clx, &reason))
@@ -241,13 +241,13 @@ Parsed<StoredDocument> scanBinaryDocument(const QByteArray& bytes) {
             if (!runs.ok())
                 return P::fail(runs.status, runs.reason);
         }
-        QByteArray dataStream;
+        std::optional<CompoundFile::Stream> data;
         if (cfb->hasStream("Data")) {
-            auto d = cfb->readStream("Data", &reason);
-            if (!d)
+            data = cfb->readStream("Data", &reason);
+            if (!data)
                 return P::damaged(reason);
-            dataStream = std::move(*d);
         }
+        const QByteArrayView dataStream = data ? data->bytes() : QByteArrayView();
         // An embedded object's field holds a 0x01 whose location names the object's
         // storage rather than a picture descriptor; the preview picture follows in the
         // field result and stands for the object.

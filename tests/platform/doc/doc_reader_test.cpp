@@ -106,6 +106,7 @@ class DocReaderTest : public QObject {
     void failures_data();
     void failures();
     void fat_loop_past_stream_end_keeps_the_stream();
+    void interleaved_stream_sectors_read_like_contiguous_ones();
     void every_truncation_fails_cleanly();
     void corpus_agrees_with_manifest();
 };
@@ -541,6 +542,37 @@ void DocReaderTest::failures() {
     QCOMPARE(r.status, status);
     QVERIFY2(r.reason.contains(reason), qPrintable(r.reason));
     QVERIFY(!r.reason.isEmpty());
+}
+
+// Streams whose sectors are not contiguous cannot be viewed in place; they are copied
+// and must read the same.
+void DocReaderTest::interleaved_stream_sectors_read_like_contiguous_ones() {
+    DocBuilder doc;
+    const QByteArray big = pngBytes(QSize(300, 200), 0xFF123456u) + QByteArray(6000, 'p');
+    const quint32 id = doc.storeBlip(bitmapBlip(kPng, big));
+    doc.text(QStringLiteral("x")).inlinePicture(inlinePngPicf(big)).floating(0x401);
+    doc.drawingShape(pictureShape(0x401, id));
+    const DocBuilder::Streams s = doc.streams();
+    QVERIFY(s.wordDocument.size() >= 4096 && s.data.size() >= 4096);
+    for (bool interleave : {false, true}) {
+        CfbBuilder cfb;
+        cfb.interleave(interleave);
+        cfb.addStream(QStringLiteral("WordDocument"), s.wordDocument);
+        cfb.addStream(s.tableName, s.table);
+        cfb.addStream(QStringLiteral("Data"), s.data);
+        CfbBuilder::Layout layout;
+        const QByteArray file = cfb.build(&layout);
+        const QString wd = QStringLiteral("WordDocument");
+        QCOMPARE(layout.lastSector[wd] - layout.firstSector[wd] + 1 >
+                     quint32((s.wordDocument.size() + 511) / 512),
+                 interleave);
+        const word::ReadResult r = read(file);
+        QVERIFY2(r.ok(), qPrintable(r.reason));
+        QCOMPARE(r.model.inlineShapes.size(), size_t(1));
+        QCOMPARE(r.model.floatingShapes.size(), size_t(1));
+        QCOMPARE(r.model.inlineShapes[0].picture.encoded(), big);
+        QCOMPARE(r.model.floatingShapes[0].picture.encoded(), big);
+    }
 }
 
 void DocReaderTest::every_truncation_fails_cleanly() {
