@@ -1,6 +1,7 @@
 // pictrove-cli: the headless way into the document engine.
 //
 //   pictrove-cli list FILE...
+//   pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...
 //
 // For each document, in order, runs the same sequence of engine calls as a picture
 // extraction (create, open, inline count, select and copy each inline shape, floating
@@ -8,12 +9,16 @@
 // picture that the extraction would record. Pictures stay in memory: no temporary
 // picture files are written.
 
+#include "extract/Image.h"
 #include "platform/picture/Clipboard.h"
 #include "platform/word/Application.h"
+#include "results/save/SaveResults.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTextStream>
 
+#include <unistd.h>
 #include <cstdio>
 #include <memory>
 
@@ -23,7 +28,9 @@ using pictrove::picture::Clipboard;
 using pictrove::word::Application;
 using pictrove::word::CallStatus;
 
-const char kUsage[] = "usage: pictrove-cli list FILE...\n";
+const char kUsage[] =
+    "usage: pictrove-cli list FILE...\n"
+    "       pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...\n";
 
 void printHelp(QTextStream& out) {
     out << kUsage
@@ -39,6 +46,12 @@ void printHelp(QTextStream& out) {
            "A document that cannot be opened is reported on standard error as\n"
            "'pictrove-cli: DOCUMENT: REASON'; the others are still listed, and the\n"
            "exit status is then 1.\n"
+           "\n"
+           "save extracts the pictures of the documents exactly as the program's window\n"
+           "does and writes them into DIR as NAME_NUMBER.bmp or .jpg (NAME is the\n"
+           "document's file name without its extension), JPEG at quality N (0 to 100,\n"
+           "default 85). It ends with the window's message: 'Done.', 'Output folder not\n"
+           "exists.' (exit status 1) or the error of a failed write (exit status 1).\n"
            "\n"
            "Options:\n"
            "  -h, --help     show this help and exit\n"
@@ -91,6 +104,114 @@ bool listDocument(const QString& document, QTextStream& out, QTextStream& err) {
     return opened;
 }
 
+struct SaveArguments {
+    pictrove::results::SaveOptions options;
+    QStringList files;
+};
+
+// Parses the arguments after "save"; nullopt (with the reason in *why) when they are bad.
+std::optional<SaveArguments> parseSave(const QStringList& args, QString* why) {
+    SaveArguments parsed;
+    bool haveFormat = false;
+    bool haveOut = false;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](QString* out) {
+            if (i + 1 >= args.size()) {
+                *why = a + QStringLiteral(" needs a value");
+                return false;
+            }
+            *out = args[++i];
+            return true;
+        };
+        QString v;
+        if (optionsEnded || !a.startsWith(u'-') || a == u"-") {
+            parsed.files.append(a);
+        } else if (a == u"--") {
+            optionsEnded = true;
+        } else if (a == u"--format") {
+            if (!value(&v)) {
+                return std::nullopt;
+            }
+            if (v != u"bmp" && v != u"jpg") {
+                *why = QStringLiteral("--format must be bmp or jpg");
+                return std::nullopt;
+            }
+            parsed.options.format = v == u"jpg" ? pictrove::results::OutputFormat::Jpg
+                                                : pictrove::results::OutputFormat::Bmp;
+            haveFormat = true;
+        } else if (a == u"--quality") {
+            if (!value(&v)) {
+                return std::nullopt;
+            }
+            bool ok = false;
+            const int q = v.toInt(&ok);
+            if (!ok || q < 0 || q > 100) {
+                *why = QStringLiteral("--quality must be a whole number from 0 to 100");
+                return std::nullopt;
+            }
+            parsed.options.quality = std::uint8_t(q);
+        } else if (a == u"--out") {
+            if (!value(&parsed.options.folder)) {
+                return std::nullopt;
+            }
+            haveOut = true;
+        } else {
+            *why = QStringLiteral("unknown option ") + a;
+            return std::nullopt;
+        }
+    }
+    if (!haveFormat || !haveOut || parsed.files.isEmpty()) {
+        *why = QStringLiteral("save needs --format, --out and at least one file");
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+// Extracts each document as the window's run does and saves its pictures with the
+// window's save, a document at a time so that memory holds one document's pictures.
+int saveDocuments(const SaveArguments& args, QTextStream& out, QTextStream& err) {
+    using namespace pictrove;
+    const bool showProgress = isatty(STDERR_FILENO) == 1;
+    const extract::ResultStore nothing;
+    results::SaveOutcome total = results::SaveResults(nothing, args.options);
+    if (total.status == results::SaveStatus::FolderMissing) {
+        err << "pictrove-cli: " << total.message() << '\n';
+        return 1;
+    }
+    const QTemporaryDir temporary;
+    extract::ExtractionEnvironment env = extract::defaultEnvironment(temporary.path());
+    env.yield = nullptr;  // no window to keep alive
+    results::SaveSession session;
+    bool allOpened = true;
+    for (qsizetype i = 0; i < args.files.size(); ++i) {
+        const QString& file = args.files[i];
+        if (showProgress) {
+            err << "[" << (i + 1) << "/" << args.files.size() << "] " << file << '\n';
+            err.flush();
+        }
+        extract::ResultStore store;
+        int counter = 1;
+        const extract::DocumentOutcome opened =
+            extract::ExtractImagesFromDocument(file, counter, store, env);
+        if (!opened.opened) {
+            allOpened = false;
+            err << "pictrove-cli: " << file << ": " << opened.reason << '\n';
+            err.flush();
+        }
+        const results::SaveOutcome saved = results::SaveResults(store, args.options, {}, &session);
+        total.written += saved.written;
+        total.withoutPicture += saved.withoutPicture;
+        if (saved.status != results::SaveStatus::Done) {
+            err << "pictrove-cli: " << saved.message() << '\n';
+            return 1;
+        }
+    }
+    out << total.message() << '\n';
+    return allOpened ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,6 +231,20 @@ int main(int argc, char** argv) {
     if (args.contains(QStringLiteral("--version")) || args.contains(QStringLiteral("-V"))) {
         out << "pictrove-cli " << PICTROVE_VERSION << '\n';
         return 0;
+    }
+    if (!args.isEmpty() && args[0] == u"save") {
+        QString why;
+        const std::optional<SaveArguments> parsed = parseSave(args.mid(1), &why);
+        if (!parsed) {
+            err << "pictrove-cli: " << why << '\n' << kUsage;
+            return 2;
+        }
+        // Metafile pictures are played with fonts, which need a (windowless) GUI.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        QGuiApplication app(argc, argv);
+        return saveDocuments(*parsed, out, err);
     }
     QStringList files;
     bool optionsEnded = false;

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 namespace pictrove::results {
 
@@ -58,7 +57,8 @@ QString OutputName(const QString& documentPath, const QString& pictureNumber) {
 }
 
 SaveOutcome SaveResults(const extract::ResultSource& results, const SaveOptions& options,
-                        const std::function<void(int, const QString&)>& progress) {
+                        const std::function<void(int, const QString&)>& progress,
+                        SaveSession* session) {
     SaveOutcome outcome;
     if (options.folder.isEmpty() || !QFileInfo(options.folder).isDir()) {
         outcome.status = SaveStatus::FolderMissing;
@@ -67,7 +67,8 @@ SaveOutcome SaveResults(const extract::ResultSource& results, const SaveOptions&
     const QString folder = options.folder.isEmpty() || isSeparator(options.folder.back())
                                ? options.folder
                                : options.folder + QDir::separator();
-    QSet<QString> claimed;
+    SaveSession own;
+    QSet<QString>& claimed = (session ? *session : own).claimed;
     const int n = results.rowCount();
     for (int i = 1; i <= n; ++i) {
         const QString document = results.rowText(i);

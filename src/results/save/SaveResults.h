@@ -2,6 +2,7 @@
 
 #include "extract/Results.h"
 
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -34,6 +35,12 @@ struct SaveOutcome {
     QString message() const;
 };
 
+// The names one save has written so far. A save that writes its rows in several calls
+// (a document at a time) hands the same session to each call.
+struct SaveSession {
+    QSet<QString> claimed;
+};
+
 // The file name a row's picture is saved under, without folder and extension: the
 // document's file name up to its last "." (the whole name when it has none), "_" and
 // the row's picture number.
@@ -45,6 +52,7 @@ QString OutputName(const QString& documentPath, const QString& pictureNumber);
 // written gets " (2)", " (3)", ... before its extension, so no picture of the save is
 // lost. `progress`, when given, is told each row's document path before it is written.
 SaveOutcome SaveResults(const extract::ResultSource& results, const SaveOptions& options,
-                        const std::function<void(int row, const QString& document)>& progress = {});
+                        const std::function<void(int row, const QString& document)>& progress = {},
+                        SaveSession* session = nullptr);
 
 }  // namespace pictrove::results

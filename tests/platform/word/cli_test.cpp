@@ -1,8 +1,11 @@
-// pictrove-cli list: rows, numbering with gaps, failures, options and exit statuses.
+// pictrove-cli list and save: rows, numbering with gaps, files written, failures, options
+// and exit statuses.
 
 #include "support/TestDocuments.h"
 
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +80,48 @@ class CliTest : public QObject {
                  QStringLiteral("pictrove-cli: %1: the file is in no format a word "
                                 "processor opens")
                      .arg(bad));
+    }
+
+    void save_writes_what_the_window_would_with_the_same_messages() {
+        QTemporaryDir dir;
+        test::DocxPackage pkg;
+        pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"),
+                      test::pngBytes({12, 8}, Qt::red)}};
+        pkg.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId9")) +
+                   inlinePic(QStringLiteral("rId1"));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("x")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
+        // Two documents of the same name: the second one's pictures must not be lost.
+        const QString a = write(dir, QStringLiteral("report.docx"), test::makeDocx(pkg));
+        const QString b = write(dir, QStringLiteral("x/report.docx"), test::makeDocx(pkg));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        const Run r = cli({QStringLiteral("save"), QStringLiteral("--format"),
+                           QStringLiteral("jpg"), QStringLiteral("--quality"), QStringLiteral("70"),
+                           QStringLiteral("--out"), out, a, b});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QStringLiteral("Done.\n"));
+        QCOMPARE(
+            QDir(out).entryList(QDir::Files, QDir::Name),
+            (QStringList{"report_1 (2).jpg", "report_1.jpg", "report_3 (2).jpg", "report_3.jpg"}));
+        QCOMPARE(QImage(out + QStringLiteral("/report_3.jpg")).size(), QSize(12, 8));
+
+        const Run missing =
+            cli({QStringLiteral("save"), QStringLiteral("--format"), QStringLiteral("bmp"),
+                 QStringLiteral("--out"), dir.filePath(QStringLiteral("nowhere")), a});
+        QCOMPARE(missing.exitCode, 1);
+        QVERIFY(missing.err.trimmed().endsWith(
+            QStringLiteral("pictrove-cli: Output folder not exists.")));
+        for (const QStringList& bad :
+             {QStringList{QStringLiteral("save"), QStringLiteral("--out"), out, a},
+              QStringList{QStringLiteral("save"), QStringLiteral("--format"), QStringLiteral("gif"),
+                          QStringLiteral("--out"), out, a},
+              QStringList{QStringLiteral("save"), QStringLiteral("--format"), QStringLiteral("jpg"),
+                          QStringLiteral("--quality"), QStringLiteral("101"),
+                          QStringLiteral("--out"), out, a},
+              QStringList{QStringLiteral("save"), QStringLiteral("--format"), QStringLiteral("bmp"),
+                          QStringLiteral("--out"), out}}) {
+            QCOMPARE(cli(bad).exitCode, 2);
+        }
     }
 
     void options_behave_as_a_unix_tool() {
