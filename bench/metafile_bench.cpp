@@ -1,0 +1,128 @@
+// Renders every EMF/WMF it is given and reports the time per metafile.
+//
+//   metafile_bench [--out DIR] [--repeat N] PATH...
+//
+// A PATH is a metafile, a zip-based document (.docx .docm .dotx .dotm .odt .xlsx ...)
+// whose *.emf / *.wmf members are read with `unzip`, or a folder searched for both.
+// Each metafile is rendered at its frame size (96 dpi) N times (default 5); the
+// fastest run counts. With --out, the renderings are written there as PNG files.
+
+#include "platform/metafile/Metafile.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Item {
+    QString name;
+    QByteArray bytes;
+};
+
+QByteArray runUnzip(const QStringList& args) {
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), args);
+    if (!unzip.waitForFinished(60000))
+        return {};
+    return unzip.readAllStandardOutput();
+}
+
+void collectArchive(const QString& path, std::vector<Item>& out) {
+    const QByteArray listing = runUnzip({QStringLiteral("-Z1"), path});
+    for (const QByteArray& line : listing.split('\n')) {
+        const QString member = QString::fromUtf8(line.trimmed());
+        const QString lower = member.toLower();
+        if (!lower.endsWith(u".emf") && !lower.endsWith(u".wmf"))
+            continue;
+        QByteArray bytes = runUnzip({QStringLiteral("-p"), path, member});
+        if (pictrove::metafile::sniff(bytes) != pictrove::metafile::Format::None)
+            out.push_back({QFileInfo(path).fileName() + u':' + member, std::move(bytes)});
+    }
+}
+
+void collect(const QString& path, std::vector<Item>& out) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
+        QStringList files;
+        while (it.hasNext())
+            files << it.next();
+        files.sort();
+        for (const QString& f : files)
+            collect(f, out);
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray head = file.peek(4);
+    if (head.startsWith("PK\x03\x04")) {
+        file.close();
+        collectArchive(path, out);
+        return;
+    }
+    QByteArray bytes = file.readAll();
+    if (pictrove::metafile::sniff(bytes) != pictrove::metafile::Format::None)
+        out.push_back({info.fileName(), std::move(bytes)});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString outDir;
+    int repeat = 5;
+    std::vector<Item> items;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--out" && i + 1 < args.size())
+            outDir = args[++i];
+        else if (args[i] == u"--repeat" && i + 1 < args.size())
+            repeat = std::max(1, args[++i].toInt());
+        else
+            collect(args[i], items);
+    }
+    if (items.empty()) {
+        std::fprintf(stderr, "usage: metafile_bench [--out DIR] [--repeat N] PATH...\n");
+        return 2;
+    }
+    if (!outDir.isEmpty())
+        QDir().mkpath(outDir);
+    std::vector<double> times;
+    for (const Item& item : items) {
+        const QSize size = pictrove::metafile::frameSizePx(item.bytes).value_or(QSize(800, 600));
+        double best = 1e300;
+        QImage image;
+        for (int r = 0; r < repeat; ++r) {
+            QElapsedTimer timer;
+            timer.start();
+            image = pictrove::metafile::render(item.bytes, size);
+            best = std::min(best, timer.nsecsElapsed() / 1e6);
+        }
+        times.push_back(best);
+        std::printf("%8.2f ms  %5dx%-5d %8lld B  %s\n", best, size.width(), size.height(),
+                    static_cast<long long>(item.bytes.size()), qPrintable(item.name));
+        if (!outDir.isEmpty() && !image.isNull()) {
+            QString file = item.name;
+            file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")),
+                         QStringLiteral("_"));
+            image.save(outDir + u'/' + file + QStringLiteral(".png"));
+        }
+    }
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t n = sorted.size();
+    const double median = n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    std::printf("\n%zu metafiles  median %.2f ms  max %.2f ms\n", n, median, sorted.back());
+    return 0;
+}
