@@ -1,11 +1,12 @@
 // Renders every EMF/WMF it is given and reports the time per metafile.
 //
-//   metafile_bench [--out DIR] [--repeat N] PATH...
+//   metafile_bench [--out DIR] [--repeat N] [--size WxH] PATH...
 //
 // A PATH is a metafile, a zip-based document (.docx .docm .dotx .dotm .odt .xlsx ...)
 // whose *.emf / *.wmf members are read with `unzip`, or a folder searched for both.
 // Each metafile is rendered at its frame size (96 dpi) N times (default 5); the
-// fastest run counts. With --out, the renderings are written there as PNG files.
+// fastest run counts; --size renders every metafile at that size instead. With --out, the
+// renderings are written there as PNG files.
 
 #include "platform/metafile/Metafile.h"
 
@@ -83,11 +84,16 @@ int main(int argc, char** argv) {
     QStringList args = app.arguments().mid(1);
     QString outDir;
     int repeat = 5;
+    QSize forcedSize;
     std::vector<Item> items;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == u"--out" && i + 1 < args.size())
             outDir = args[++i];
-        else if (args[i] == u"--repeat" && i + 1 < args.size())
+        else if (args[i] == u"--size" && i + 1 < args.size()) {
+            const QStringList wh = args[++i].split(u'x');
+            if (wh.size() == 2)
+                forcedSize = QSize(wh[0].toInt(), wh[1].toInt());
+        } else if (args[i] == u"--repeat" && i + 1 < args.size())
             repeat = std::max(1, args[++i].toInt());
         else
             collect(args[i], items);

@@ -33,10 +33,48 @@ QRect snap(const QRectF& r) {
     return QRect(QPoint(l, t), QPoint(rr - 1, b - 1));
 }
 
+// The pixels of `limit` inside a path, as a region. QRegion(QPolygon) rasterises the
+// polygon's whole bounding box, which a damaged transform can make astronomically
+// large; painting into a mask of the limit's size bounds the work by the image.
+QRegion pathRegion(const QPainterPath& path, const QRect& limit) {
+    if (limit.isEmpty() || path.isEmpty())
+        return {};
+    QImage mask(limit.size(), QImage::Format_Grayscale8);
+    mask.fill(0);
+    {
+        QPainter p(&mask);
+        p.translate(-limit.topLeft());
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawPath(path);
+    }
+    QList<QRect> rects;
+    for (int y = 0; y < mask.height(); ++y) {
+        const uchar* line = mask.constScanLine(y);
+        for (int x = 0; x < mask.width();) {
+            if (line[x] < 128) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            while (x < mask.width() && line[x] >= 128)
+                ++x;
+            rects.push_back(QRect(limit.x() + start, limit.y() + y, x - start, 1));
+        }
+    }
+    // One-pixel rows, sorted by y then x and never overlapping: the banded form
+    // setRects() requires.
+    QRegion region;
+    region.setRects(rects.constData(), int(rects.size()));
+    return region;
+}
+
 QRegion mapRect(const QRectF& r, const QTransform& t, const QRect& limit) {
     if (axisAligned(t))
         return QRegion(snap(t.mapRect(r)).intersected(limit));
-    return QRegion(t.map(QPolygonF(r)).toPolygon()).intersected(limit);
+    QPainterPath path;
+    path.addPolygon(t.map(QPolygonF(r)));
+    return pathRegion(path, limit);
 }
 
 // Union of many rectangles in O(n log n) unions.
@@ -687,9 +725,7 @@ void Player::selectClipPath(int mode) {
     QPainterPath path = std::move(path_);
     path_ = QPainterPath();
     path.setFillRule(dc_.polyFill == Winding ? Qt::WindingFill : Qt::OddEvenFill);
-    const QRegion region =
-        QRegion(path.toFillPolygon().toPolygon(), path.fillRule()).intersected(image_.rect());
-    combineClip(region, mode);
+    combineClip(pathRegion(path, image_.rect()), mode);
 }
 
 void Player::flattenPath() {
