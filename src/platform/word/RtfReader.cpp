@@ -62,6 +62,7 @@ struct PictBuilder {
     Sink sink = Sink::Main;
     PictData data;
     int pendingNibble = -1;
+    bool damaged = false;  // its hex data is broken: the shape keeps no picture
 };
 
 struct ShapeBuilder {
@@ -577,11 +578,12 @@ void Reader::appendHex(PictBuilder& p, QByteArrayView run, qsizetype offset) {
         if (v < 0) {
             if (c == ' ' || c == '\r' || c == '\n' || c == '\t')
                 continue;
-            fail(OpenStatus::Damaged, offset + i,
-                 QStringLiteral("picture data holds a byte that is no hex digit (0x%1)")
-                     .arg(quint8(c), 2, 16, QLatin1Char('0')));
+            // One broken picture must not cost the document's other pictures.
+            p.damaged = true;
             return;
         }
+        if (p.damaged)
+            return;
         if (p.pendingNibble < 0) {
             p.pendingNibble = v;
             continue;
@@ -599,17 +601,19 @@ void Reader::appendHex(PictBuilder& p, QByteArrayView run, qsizetype offset) {
 void Reader::finishPict() {
     PictBuilder p = std::move(picts_.back());
     picts_.pop_back();
-    if (p.pendingNibble >= 0) {
-        fail(OpenStatus::Damaged, lexer_.position(),
-             QStringLiteral("picture data has an odd number of hex digits"));
-        return;
+    if (p.pendingNibble >= 0 || p.damaged) {
+        // Broken hex data (an odd number of digits, a stray byte): the shape is still
+        // there and keeps its number, but it has no picture.
+        p.data.data.clear();
+        p.damaged = true;
     }
     if (p.toProperty) {
         if (!props_.empty())
             props_.back().pict = std::move(p.data);
         return;
     }
-    const PictResult r = rtf::makePicture(p.data);
+    const PictResult r =
+        p.damaged ? PictResult{PictResult::Outcome::Undecodable, {}} : rtf::makePicture(p.data);
     Shape s;
     s.kind =
         r.outcome == PictResult::Outcome::Unsupported ? Shape::Kind::Other : Shape::Kind::Picture;
