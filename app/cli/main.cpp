@@ -243,6 +243,13 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
+        // Without a session (a terminal over ssh, a cron job) Qt warns about the runtime
+        // folder it would not use anyway; that is no news for the user of this tool.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+            if (type != QtDebugMsg && !msg.startsWith(QStringLiteral("QStandardPaths:"))) {
+                std::fprintf(stderr, "%s\n", qPrintable(msg));
+            }
+        });
         QGuiApplication app(argc, argv);
         return saveDocuments(*parsed, out, err);
     }
