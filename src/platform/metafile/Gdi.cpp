@@ -1206,7 +1206,13 @@ void Player::blit(const Blit& b) {
             src = b.image->rect();
         if (src.isEmpty())
             return;
-        QImage sub = b.image->copy(src);
+        QImage sub = src == b.image->rect() ? *b.image : b.image->copy(src);
+        // Large reductions: shrink first with a box filter, which is both faster and
+        // smoother than sampling the full bitmap through the transform.
+        const double dw = len(p1 - p0), dh = len(p2 - p0);
+        if (aligned && dw >= 1 && dh >= 1 && (sub.width() > 2 * dw || sub.height() > 2 * dh))
+            sub = sub.scaled(int(std::ceil(dw)), int(std::ceil(dh)), Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
         if (code == 0x33)
             sub.invertPixels();
         if (b.alphaBlend && sub.hasAlphaChannel()) {

@@ -70,6 +70,7 @@ class MetafileDamageTest : public QObject {
     void truncatedAtRecordBoundaryDrawsThePrefix();
     void lyingRecordsKeepWhatCameBefore_data();
     void lyingRecordsKeepWhatCameBefore();
+    void clipPathAtAstronomicalCoordinatesStaysCheap();
 };
 
 void MetafileDamageTest::truncatedAtEveryByteRendersWithoutCrash_data() {
@@ -370,6 +371,29 @@ void MetafileDamageTest::lyingRecordsKeepWhatCameBefore() {
     QVERIFY(!img.isNull());
     QCOMPARE(img.pixelColor(8, 8), kRed);
     QCOMPARE(img.pixelColor(40, 40), drawsAfter ? kBlue : QColor(Qt::white));
+}
+
+void MetafileDamageTest::clipPathAtAstronomicalCoordinatesStaysCheap() {
+    // Found by emf_fuzz: a mutated world transform put a clip path's corners around
+    // 1e9 pixels and turning it into a region took a minute. The clip must cost no more
+    // than the image it clips.
+    const QByteArray bytes = EmfBuilder(48, 48)
+                                 .createBrush(1, 0, kRed)
+                                 .selectObject(1)
+                                 .setWorldTransform(3e7f, 1e7f, -1e7f, 3e7f, -1e9f, -1e9f)
+                                 .beginPath()
+                                 .polygon16({{0, 0}, {100, 0}, {100, 100}, {0, 100}})
+                                 .endPath()
+                                 .selectClipPath(5)
+                                 .intersectClipRect(QRect(-50, -50, 200, 200))
+                                 .setWorldTransform(1, 0, 0, 1, 0, 0)
+                                 .rectangle(QRect(0, 0, 48, 48))
+                                 .finish();
+    QElapsedTimer timer;
+    timer.start();
+    const QImage img = metafile::render(bytes, QSize(48, 48));
+    QVERIFY(!img.isNull());
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
 }
 
 QTEST_MAIN(MetafileDamageTest)
