@@ -1,3 +1,4 @@
+#include "platform/Allocator.h"
 #include "platform/Random.h"
 #include "platform/Services.h"
 #include "platform/ui/QtServices.h"
@@ -6,6 +7,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    pictrove::platform::tuneAllocatorForLargePictures();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pictrove"));
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));

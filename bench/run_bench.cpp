@@ -4,6 +4,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen run_bench DOCUMENT...
 #include "extract/run/ExtractionRun.h"
+#include "platform/Allocator.h"
 #include "platform/Prompts.h"
 #include "platform/Random.h"
 #include "platform/Services.h"
@@ -29,6 +30,7 @@ class PrintingPrompts final : public pictrove::platform::Prompts {
 }  // namespace
 
 int main(int argc, char** argv) {
+    pictrove::platform::tuneAllocatorForLargePictures();
     QApplication app(argc, argv);
     PrintingPrompts prompts;
     pictrove::platform::StdRandom random;

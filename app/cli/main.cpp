@@ -10,6 +10,7 @@
 // picture files are written.
 
 #include "extract/Image.h"
+#include "platform/Allocator.h"
 #include "platform/picture/Clipboard.h"
 #include "platform/word/Application.h"
 #include "results/save/SaveResults.h"
@@ -215,6 +216,7 @@ int saveDocuments(const SaveArguments& args, QTextStream& out, QTextStream& err)
 }  // namespace
 
 int main(int argc, char** argv) {
+    pictrove::platform::tuneAllocatorForLargePictures();
     QCoreApplication::setApplicationName(QStringLiteral("pictrove-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PICTROVE_VERSION));
 
