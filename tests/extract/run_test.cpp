@@ -1,4 +1,5 @@
 #include "Pictures.h"
+#include "ProgramFolderSandbox.h"
 #include "ScriptedApplication.h"
 #include "ScriptedServices.h"
 #include "extract/run/ExtractionRun.h"
@@ -22,8 +23,7 @@ class RunTest : public QObject {
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {
         services_ = std::make_unique<test::ScriptedServices>();
-        programDir_ = std::make_unique<QTemporaryDir>();
-        shell::SetProgramFolderForTesting(programDir_->path());
+        programDir_ = std::make_unique<test::ProgramFolderSandbox>();
         engine_ = std::make_unique<test::ScriptedEngine>();
         temporaryFolders_.clear();
         extract::SetEnvironmentForTesting([this](const QString& folder) {
@@ -37,7 +37,7 @@ class RunTest : public QObject {
     void cleanup() {
         form_.reset();
         extract::SetEnvironmentForTesting({});
-        shell::SetProgramFolderForTesting(QString());
+        programDir_.reset();
         services_.reset();
     }
 
@@ -195,7 +195,7 @@ class RunTest : public QObject {
 
   private:
     std::unique_ptr<test::ScriptedServices> services_;
-    std::unique_ptr<QTemporaryDir> programDir_;
+    std::unique_ptr<test::ProgramFolderSandbox> programDir_;
     std::unique_ptr<test::ScriptedEngine> engine_;
     std::unique_ptr<Form1> form_;
     QStringList temporaryFolders_;

@@ -1,5 +1,6 @@
 #include "results/Form2.h"
 #include "Pictures.h"
+#include "ProgramFolderSandbox.h"
 #include "ScriptedServices.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
@@ -31,11 +32,10 @@ class Form2Test : public QObject {
                   QStringLiteral("Pictrove"))
             .clear();
         services_ = std::make_unique<test::ScriptedServices>();
-        programDir_ = std::make_unique<QTemporaryDir>();
-        shell::SetProgramFolderForTesting(programDir_->path());
+        programDir_ = std::make_unique<test::ProgramFolderSandbox>();
     }
     void cleanup() {
-        shell::SetProgramFolderForTesting(QString());
+        programDir_.reset();
         services_.reset();
     }
 
@@ -327,7 +327,7 @@ class Form2Test : public QObject {
 
   private:
     std::unique_ptr<test::ScriptedServices> services_;
-    std::unique_ptr<QTemporaryDir> programDir_;
+    std::unique_ptr<test::ProgramFolderSandbox> programDir_;
 };
 
 QTEST_MAIN(Form2Test)

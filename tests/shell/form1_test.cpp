@@ -1,4 +1,5 @@
 #include "shell/Form1.h"
+#include "ProgramFolderSandbox.h"
 #include "ScriptedServices.h"
 #include "shell/Main.h"
 
@@ -15,11 +16,10 @@ class Form1Test : public QObject {
   private slots:
     void init() {
         services_ = std::make_unique<test::ScriptedServices>();
-        programDir_ = std::make_unique<QTemporaryDir>();
-        shell::SetProgramFolderForTesting(programDir_->path());
+        programDir_ = std::make_unique<test::ProgramFolderSandbox>();
     }
     void cleanup() {
-        shell::SetProgramFolderForTesting(QString());
+        programDir_.reset();
         services_.reset();
     }
 
@@ -149,7 +149,7 @@ class Form1Test : public QObject {
 
   private:
     std::unique_ptr<test::ScriptedServices> services_;
-    std::unique_ptr<QTemporaryDir> programDir_;
+    std::unique_ptr<test::ProgramFolderSandbox> programDir_;
 };
 
 QTEST_MAIN(Form1Test)

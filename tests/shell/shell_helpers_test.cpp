@@ -1,3 +1,4 @@
+#include "ProgramFolderSandbox.h"
 #include "ScriptedServices.h"
 #include "shell/Form1.h"
 #include "shell/Main.h"
@@ -22,11 +23,10 @@ class ShellHelpersTest : public QObject {
   private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {
-        programDir_ = std::make_unique<QTemporaryDir>();
-        shell::SetProgramFolderForTesting(programDir_->path());
+        programDir_ = std::make_unique<test::ProgramFolderSandbox>();
         qApp->setStyleSheet(QString());
     }
-    void cleanup() { shell::SetProgramFolderForTesting(QString()); }
+    void cleanup() { programDir_.reset(); }
 
     void fileExistsAnswersWithoutComplaint() {
         QVERIFY(!shell::FileExists(QString()));
@@ -150,7 +150,7 @@ class ShellHelpersTest : public QObject {
     }
 
   private:
-    std::unique_ptr<QTemporaryDir> programDir_;
+    std::unique_ptr<test::ProgramFolderSandbox> programDir_;
 };
 
 QTEST_MAIN(ShellHelpersTest)
