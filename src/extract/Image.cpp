@@ -18,6 +18,7 @@ ExtractionEnvironment defaultEnvironment(const QString& temporaryFolder) {
         return std::make_unique<word::Application>(clipboard);
     };
     env.yield = [] { QCoreApplication::processEvents(); };
+    env.store = picture::PictureStore::create();
     return env;
 }
 
@@ -37,13 +38,13 @@ namespace {
 
 // Records the picture in the temporary file: a row, the next holder, the counter.
 void record(const QString& path, qint32 number, const QString& tempName, int& counter,
-            ResultSink& sink) {
+            ResultSink& sink, picture::PictureStore* store) {
     const int row = sink.appendRow(path);
     sink.setRowNumber(row, QString::number(number));
     picture::Picture loaded;
     // A picture that does not load back leaves its holder empty, never holding the
     // picture of an earlier run: saving then knows that row has no picture.
-    picture::loadPicture(tempName, loaded);
+    picture::loadPicture(tempName, loaded, nullptr, store);
     if (counter == 1) {
         sink.setHolder(0, loaded);
     } else {
@@ -58,10 +59,10 @@ void record(const QString& path, qint32 number, const QString& tempName, int& co
 // there.
 void keepClipboardPicture(const picture::Clipboard& clipboard, const QString& path, qint32 number,
                           const QString& tempName, int& counter, ResultSink& sink,
-                          DocumentOutcome& outcome) {
+                          DocumentOutcome& outcome, picture::PictureStore* store) {
     picture::savePicture(clipboard.picture(), tempName);
     if (QFileInfo(tempName).isFile()) {
-        record(path, number, tempName, counter, sink);
+        record(path, number, tempName, counter, sink, store);
         ++outcome.recorded;
     }
 }
@@ -98,7 +99,8 @@ DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& coun
         yield();
         yield();
         tempName = temp.filePath(QString::number(k) + QStringLiteral(".bmp"));
-        keepClipboardPicture(clipboard, path, number, tempName, counter, sink, outcome);
+        keepClipboardPicture(clipboard, path, number, tempName, counter, sink, outcome,
+                             env.store.get());
     }
 
     qint32 floatingCount = 0;
@@ -114,7 +116,8 @@ DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& coun
         yield();
         yield();
         tempName = floatingBase + QString::number(j) + QStringLiteral(".bmp");
-        keepClipboardPicture(clipboard, path, number, tempName, counter, sink, outcome);
+        keepClipboardPicture(clipboard, path, number, tempName, counter, sink, outcome,
+                             env.store.get());
     }
 
     app->documentClose();

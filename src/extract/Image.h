@@ -9,7 +9,8 @@
 
 namespace pictrove::picture {
 class Clipboard;
-}
+class PictureStore;
+}  // namespace pictrove::picture
 namespace pictrove::word {
 class Application;
 }
@@ -24,9 +25,11 @@ struct ExtractionEnvironment {
     std::function<std::unique_ptr<word::Application>(picture::Clipboard&)> makeApplication;
     // One pass of the event loop.
     std::function<void()> yield;
+    // Where the recorded pictures' bytes are kept; null keeps them in the heap.
+    std::shared_ptr<picture::PictureStore> store;
 };
 
-// The environment of the program: the real engine and the Qt event loop.
+// The environment of the program: the real engine, the Qt event loop and a new store.
 ExtractionEnvironment defaultEnvironment(const QString& temporaryFolder);
 
 // How one document went.

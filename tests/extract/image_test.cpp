@@ -52,6 +52,24 @@ class ImageTest : public QObject {
         QVERIFY(QDir(temp.path()).isEmpty());  // every temporary file is gone
     }
 
+    void holdersKeepTheirBytesInTheRunsStoreUntilTheyGo() {
+        test::ScriptedEngine engine;
+        const picture::Picture a = test::solidPicture(30, 20), b = test::solidPicture(5, 6);
+        engine.documents[QStringLiteral("/d/A.docx")].inlinePictures = {a, b};
+        QTemporaryDir temp;
+        const auto env = engine.environment(temp.path());
+        QVERIFY(env.store);
+        {
+            ResultStore results;
+            int counter = 1;
+            ExtractImagesFromDocument(QStringLiteral("/d/A.docx"), counter, results, env);
+            QCOMPARE(results.holder(0).encoded(), a.encoded());
+            QCOMPARE(results.holder(1).encoded(), b.encoded());
+            QCOMPARE(env.store->bytesHeld(), a.encodedSize() + b.encodedSize());
+        }
+        QCOMPARE(env.store->bytesHeld(), 0);
+    }
+
     void aPictureWithoutFileLeavesAGapInTheNumbers() {
         test::ScriptedEngine engine;
         engine.documents[QStringLiteral("/d/A.docx")].inlinePictures = {

@@ -1,5 +1,7 @@
 #include "ScriptedApplication.h"
 
+#include "platform/picture/PictureStore.h"
+
 namespace pictrove::test {
 
 using word::CallStatus;
@@ -88,6 +90,7 @@ CallStatus ScriptedApplication::quit() {
 extract::ExtractionEnvironment ScriptedEngine::environment(const QString& folder) {
     extract::ExtractionEnvironment env;
     env.temporaryFolder = folder;
+    env.store = picture::PictureStore::create();
     env.makeApplication = [this](picture::Clipboard& clipboard) {
         return std::make_unique<ScriptedApplication>(clipboard, documents, calls);
     };

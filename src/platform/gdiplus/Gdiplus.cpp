@@ -1,7 +1,7 @@
 #include "Gdiplus.h"
 
 #include "OpaqueImage.h"
-#include "ReplaceFile.h"
+#include "platform/ReplaceFile.h"
 
 #include <QString>
 
@@ -135,7 +135,7 @@ Status encodeJpeg(const QImage& pixels, std::uint32_t quality, TjBuffer& out) {
 
 Status writeFile(const QString& path, const TjBuffer& bytes) {
     const QByteArrayView view(reinterpret_cast<const char*>(bytes.data), qsizetype(bytes.size));
-    return replaceFile(path, view) ? Status::Ok : Status::Win32Error;
+    return platform::replaceFile(path, {view}) ? Status::Ok : Status::Win32Error;
 }
 
 }  // namespace

@@ -64,6 +64,20 @@ Format sniffFormat(QByteArrayView b) {
     return Format::None;
 }
 
+namespace {
+// The stored pixel size the header gives; nullopt for damage or an absurd size.
+std::optional<QSize> headerSize(QByteArrayView bytes, Format f) {
+    const std::optional<QSize> size = (f == Format::Emf || f == Format::Wmf)
+                                          ? metafile::frameSizePx(bytes)
+                                          : rasterHeaderSize(bytes, f);
+    if (!size || size->width() <= 0 || size->height() <= 0 ||
+        qint64(size->width()) * size->height() * 4 > kMaxDecodedBytes) {
+        return std::nullopt;
+    }
+    return size;
+}
+}  // namespace
+
 Picture Picture::fromEncoded(QByteArray bytes, Crop crop) {
     Picture p;
     Format f = sniffFormat(bytes);
@@ -73,18 +87,40 @@ Picture Picture::fromEncoded(QByteArray bytes, Crop crop) {
     }
     if (f == Format::None)
         return p;
-    const std::optional<QSize> size = (f == Format::Emf || f == Format::Wmf)
-                                          ? metafile::frameSizePx(bytes)
-                                          : rasterHeaderSize(bytes, f);
-    if (!size || size->width() <= 0 || size->height() <= 0 ||
-        qint64(size->width()) * size->height() * 4 > kMaxDecodedBytes) {
+    const std::optional<QSize> size = headerSize(bytes, f);
+    if (!size)
         return p;
-    }
     p.bytes_ = std::move(bytes);
     p.format_ = f;
     p.storedSize_ = *size;
     p.crop_ = crop;
     return p;
+}
+
+Picture Picture::fromStored(std::shared_ptr<const PictureStore::Bytes> bytes, QByteArrayView head,
+                            Crop crop) {
+    Picture p;
+    if (!bytes || head.size() > bytes->size())
+        return p;
+    const Format f = sniffFormat(head);
+    if (f == Format::None)
+        return p;
+    const std::optional<QSize> size = headerSize(head, f);
+    if (!size)
+        return p;
+    p.stored_ = std::move(bytes);
+    p.format_ = f;
+    p.storedSize_ = *size;
+    p.crop_ = crop;
+    return p;
+}
+
+QByteArray Picture::encoded() const {
+    return stored_ ? stored_->read() : bytes_;
+}
+
+qint64 Picture::encodedSize() const {
+    return stored_ ? stored_->size() : bytes_.size();
 }
 
 Picture Picture::fromImage(const QImage& image) {
@@ -169,8 +205,9 @@ QImage Picture::toImage(QString* error) const {
             *error = QStringLiteral("no picture");
         return {};
     }
+    const QByteArray bytes = encoded();
     const QImage decoded =
-        isMetafile() ? metafile::render(bytes_, storedSize_) : decodeRaster(bytes_, format_);
+        isMetafile() ? metafile::render(bytes, storedSize_) : decodeRaster(bytes, format_);
     if (decoded.isNull()) {
         if (error)
             *error = QStringLiteral("the picture data cannot be decoded");

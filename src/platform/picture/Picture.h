@@ -1,10 +1,14 @@
 #pragma once
 
+#include "platform/picture/PictureStore.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
 #include <QString>
+
+#include <memory>
 
 namespace pictrove::picture {
 
@@ -43,7 +47,8 @@ inline constexpr qint64 kMaxDecodedBytes = qint64(512) * 1024 * 1024;
 
 // A picture as the clipboard, the picture holders and the picture files know it: a
 // raster bitmap or a metafile, kept as its encoded bytes and decoded on demand, so
-// that memory grows with the compressed size. A default-constructed Picture is null.
+// that memory grows with the compressed size. The bytes are in the heap or in a
+// PictureStore. A default-constructed Picture is null.
 class Picture {
   public:
     Picture() = default;
@@ -55,13 +60,22 @@ class Picture {
     // becomes a BMP.
     static Picture fromEncoded(QByteArray bytes, Crop crop = {});
 
+    // Takes bytes kept in a PictureStore, whose header is read from `head`, their
+    // first bytes. A head too short for the header, or bytes that are no picture as
+    // they stand (a bare bitmap without file header), give a null Picture.
+    static Picture fromStored(std::shared_ptr<const PictureStore::Bytes> bytes, QByteArrayView head,
+                              Crop crop = {});
+
     // A picture made in memory (a composed group); stored PNG-encoded.
     static Picture fromImage(const QImage& image);
 
     bool isNull() const { return format_ == Format::None; }
     Format format() const { return format_; }
     bool isMetafile() const { return format_ == Format::Emf || format_ == Format::Wmf; }
-    const QByteArray& encoded() const { return bytes_; }
+    // The encoded bytes (read back from the store for a stored picture; empty when
+    // that fails).
+    QByteArray encoded() const;
+    qint64 encodedSize() const;
     const Crop& crop() const { return crop_; }
 
     // Size in pixels as previewed and saved: the stored pixel size with the crop
@@ -75,6 +89,7 @@ class Picture {
 
   private:
     QByteArray bytes_;
+    std::shared_ptr<const PictureStore::Bytes> stored_;  // instead of bytes_ when set
     Format format_ = Format::None;
     QSize storedSize_;  // pixel size of the stored picture before the crop
     Crop crop_;

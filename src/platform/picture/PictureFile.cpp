@@ -1,8 +1,9 @@
 #include "platform/picture/PictureFile.h"
 
+#include "platform/ReplaceFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -47,16 +48,32 @@ Crop takeCropTrailer(QByteArray& bytes) {
     return c;
 }
 
-PictureFileStatus writeWhole(const QString& path, const QByteArray& a, const QByteArray& b,
+PictureFileStatus writeWhole(const QString& path, QByteArrayView a, QByteArrayView b,
                              QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(a) != a.size() ||
-        (!b.isEmpty() && file.write(b) != b.size()) || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return PictureFileStatus::WriteFailed;
+    return platform::replaceFile(path, {a, b}, error) ? PictureFileStatus::Ok
+                                                      : PictureFileStatus::WriteFailed;
+}
+
+// The picture in `file` (open, and checked for size), its bytes moved into `store`;
+// null when the store cannot take it.
+Picture loadIntoStore(QFile& file, PictureStore& store) {
+    qint64 payload = file.size();
+    Crop crop;
+    if (payload >= kTrailerBytes && file.seek(payload - kTrailerBytes)) {
+        QByteArray tail = file.read(kTrailerBytes);
+        crop = takeCropTrailer(tail);
+        if (tail.size() < kTrailerBytes)
+            payload -= kTrailerBytes;
     }
-    return PictureFileStatus::Ok;
+    // Enough for the headers of ordinary pictures; one whose header lies further in
+    // (a JPEG behind a long run of metadata) is read into the heap instead.
+    constexpr qint64 kHead = 64 * 1024;
+    if (!file.seek(0))
+        return {};
+    const QByteArray head = file.read(qMin(payload, kHead));
+    if (head.size() != qMin(payload, kHead) || sniffFormat(head) == Format::None)
+        return {};
+    return Picture::fromStored(store.append(file.handle(), 0, payload), head, crop);
 }
 
 }  // namespace
@@ -72,17 +89,13 @@ PictureFileStatus savePicture(const Picture& picture, const QString& path, QStri
     return writeWhole(path, picture.encoded(), trailer, error);
 }
 
-PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error) {
+PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error,
+                              PictureStore* store) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile()) {
         if (error)
             *error = QStringLiteral("no such file");
         return PictureFileStatus::NotFound;
-    }
-    if (info.size() > kMaxPictureFileBytes) {
-        if (error)
-            *error = QStringLiteral("the file is too large for a picture");
-        return PictureFileStatus::TooLarge;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -90,17 +103,31 @@ PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error)
             *error = file.errorString();
         return PictureFileStatus::ReadFailed;
     }
-    QByteArray bytes = file.read(kMaxPictureFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return PictureFileStatus::ReadFailed;
-    }
-    if (bytes.size() > kMaxPictureFileBytes) {
+    if (file.size() > kMaxPictureFileBytes) {
         if (error)
             *error = QStringLiteral("the file is too large for a picture");
         return PictureFileStatus::TooLarge;
     }
+    if (store) {
+        Picture stored = loadIntoStore(file, *store);
+        if (!stored.isNull()) {
+            out = std::move(stored);
+            return PictureFileStatus::Ok;
+        }
+        if (!file.seek(0)) {
+            if (error)
+                *error = file.errorString();
+            return PictureFileStatus::ReadFailed;
+        }
+    }
+    QByteArray bytes(qsizetype(file.size()), Qt::Uninitialized);
+    const qint64 got = file.read(bytes.data(), bytes.size());
+    if (got < 0 || file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return PictureFileStatus::ReadFailed;
+    }
+    bytes.truncate(qsizetype(got));  // a file cut short meanwhile
     const Crop crop = takeCropTrailer(bytes);
     Picture picture = Picture::fromEncoded(std::move(bytes), crop);
     if (picture.isNull()) {
@@ -109,30 +136,6 @@ PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error)
         return PictureFileStatus::NotAPicture;
     }
     out = std::move(picture);
-    return PictureFileStatus::Ok;
-}
-
-PictureFileStatus saveAsImageFile(const Picture& picture, const QString& path, QString* error) {
-    if (picture.isNull()) {
-        if (error)
-            *error = QStringLiteral("there is no picture to write");
-        return PictureFileStatus::NoPicture;
-    }
-    if (picture.isMetafile())
-        return writeWhole(path, picture.encoded(), QByteArray(), error);
-    QString why;
-    const QImage image = picture.toImage(&why);
-    if (image.isNull()) {
-        if (error)
-            *error = why;
-        return PictureFileStatus::WriteFailed;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP") || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return PictureFileStatus::WriteFailed;
-    }
     return PictureFileStatus::Ok;
 }
 

@@ -27,13 +27,12 @@ PictureFileStatus savePicture(const Picture& picture, const QString& path,
 
 // Loads a picture written by savePicture(), or any PNG, JPEG, GIF, BMP, TIFF, EMF or
 // WMF file (the format is sniffed from the bytes). `out` is set only on Ok.
-PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error = nullptr);
-
-// Writes the picture as an ordinary image file, as a picture object saves itself: a
-// bitmap as a 24-bit BMP (crop applied, transparency composed onto white), a metafile
-// in its own format. For files other programs read (output files).
-PictureFileStatus saveAsImageFile(const Picture& picture, const QString& path,
-                                  QString* error = nullptr);
+//
+// With a store, the bytes go from the file into the store, copied by the system, and
+// `out` keeps them there; a file the store cannot take is read into the heap as
+// without one.
+PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error = nullptr,
+                              PictureStore* store = nullptr);
 
 // Largest picture file loadPicture() reads.
 inline constexpr qint64 kMaxPictureFileBytes = qint64(512) * 1024 * 1024;

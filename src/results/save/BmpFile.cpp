@@ -1,7 +1,7 @@
 #include "BmpFile.h"
 
+#include "platform/ReplaceFile.h"
 #include "platform/gdiplus/OpaqueImage.h"
-#include "platform/gdiplus/ReplaceFile.h"
 #include "platform/picture/Picture.h"
 
 #include <QFile>
@@ -104,7 +104,7 @@ BmpWriteResult writeBmp(const QImage& image, const QString& path) {
     }
 
     QString reason;
-    if (!gdiplus::replaceFile(path, bytes, &reason)) {
+    if (!platform::replaceFile(path, {bytes}, &reason)) {
         return {BmpStatus::CannotWrite, QStringLiteral("Cannot write %1: %2").arg(path, reason)};
     }
     return {};

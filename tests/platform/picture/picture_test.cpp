@@ -1,12 +1,14 @@
 // Picture values: formats and sizes from headers, DIBs, decoding, crop, white behind
 // transparency, limits; the clipboard; picture files.
 
+#include "support/MetafileBuilder.h"
 #include "support/TestDocuments.h"
 
 #include "platform/picture/Clipboard.h"
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureFile.h"
 #include "platform/picture/PictureHeader.h"
+#include "platform/picture/PictureStore.h"
 #include "platform/word/GroupPicture.h"
 
 #include <QBuffer>
@@ -186,17 +188,94 @@ class PictureTest : public QObject {
         QVERIFY(out.isNull());
     }
 
-    void image_files_are_bitmaps_composed_and_cropped() {
+    // The run keeps its pictures in a store: what loads back from a file through it is
+    // the picture that loads without it, and its bytes are given back with it.
+    void stored_pictures_are_the_pictures_of_the_file_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Crop>("crop");
+        QTest::addColumn<bool>("stored");
+        const QImage image = gradient({37, 23});
+        QTest::newRow("png") << encoded(image, "PNG") << Crop{} << true;
+        QTest::newRow("jpeg cropped") << encoded(image, "JPEG") << Crop{0.25, 0, 0, 0.5} << true;
+        QTest::newRow("bmp") << encoded(image, "BMP") << Crop{} << true;
+        QTest::newRow("gif") << QByteArray::fromHex(
+                                    "47494638396103000200f00000ff000000000021f90400000000002c0000"
+                                    "000003000200000202845f003b")
+                             << Crop{} << true;
+        QTest::newRow("tiff") << encoded(image, "TIFF") << Crop{0, 0.1, 0, 0} << true;
+        pictrove::test::EmfBuilder emf(30, 20);
+        emf.rectangle(QRect(2, 2, 10, 10));
+        QTest::newRow("emf") << emf.finish() << Crop{} << true;
+        pictrove::test::WmfBuilder wmf(QRect(0, 0, 1440, 720), 1440);
+        wmf.rectangle(QRect(10, 10, 100, 100));
+        QTest::newRow("wmf") << wmf.finish() << Crop{} << true;
+        // A bitmap without its file header gets one as it loads: not as it stands.
+        QTest::newRow("bare dib") << encoded(image, "BMP").mid(14) << Crop{} << false;
+        // A header further in than the store looks: the heap takes the picture.
+        QByteArray late = encoded(image, "JPEG");
+        QByteArray comment("\xFF\xFE\xFF\xFF", 4);
+        comment.append(QByteArray(0xFFFF - 2, 'c'));
+        late.insert(2, comment.repeated(2));
+        QTest::newRow("jpeg header after 128 KiB") << late << Crop{} << false;
+    }
+    void stored_pictures_are_the_pictures_of_the_file() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Crop, crop);
+        QFETCH(bool, stored);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("out.bmp"));
-        const Picture p =
-            Picture::fromEncoded(encoded(gradient({40, 20}), "PNG"), Crop{0.5, 0, 0, 0});
-        QCOMPARE(saveAsImageFile(p, path), PictureFileStatus::Ok);
-        QImage back(path, "BMP");
-        QCOMPARE(back.size(), QSize(20, 20));
-        Picture loaded;
-        QCOMPARE(loadPicture(path, loaded), PictureFileStatus::Ok);
-        QCOMPARE(loaded.format(), Format::Bmp);
+        const QString path = dir.filePath(QStringLiteral("1.bmp"));
+        if (crop.isNull()) {
+            QFile file(path);  // the bytes as they are
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        } else {
+            QCOMPARE(savePicture(Picture::fromEncoded(bytes, crop), path), PictureFileStatus::Ok);
+        }
+        Picture plain;
+        QCOMPARE(loadPicture(path, plain), PictureFileStatus::Ok);
+
+        const auto store = PictureStore::create();
+        QVERIFY(store);
+        {
+            Picture kept;
+            QCOMPARE(loadPicture(path, kept, nullptr, store.get()), PictureFileStatus::Ok);
+            QCOMPARE(store->bytesHeld(), stored ? plain.encodedSize() : 0);
+            QCOMPARE(kept.format(), plain.format());
+            QCOMPARE(kept.size(), plain.size());
+            QCOMPARE(kept.crop(), crop);
+            QCOMPARE(kept.encodedSize(), plain.encodedSize());
+            QCOMPARE(kept.encoded(), plain.encoded());
+            QCOMPARE(kept.toImage(), plain.toImage());
+            const Picture copy = kept;  // copies share the stored bytes
+            kept = Picture();
+            QCOMPARE(copy.encoded(), plain.encoded());
+        }
+        QCOMPARE(store->bytesHeld(), 0);
+    }
+
+    void the_store_takes_whole_files_or_nothing() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("bytes")));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.write("0123456789");
+        file.flush();
+        const auto store = PictureStore::create();
+        // More than the file holds: nothing is kept, and the next bytes go where these
+        // would have gone.
+        QVERIFY(!store->append(file.handle(), 4, 7));
+        QCOMPARE(store->bytesHeld(), 0);
+        const auto a = store->append(file.handle(), 4, 6);
+        const auto b = store->append(file.handle(), 0, 3);
+        QVERIFY(a && b);
+        QCOMPARE(a->read(), QByteArray("456789"));
+        QCOMPARE(b->read(), QByteArray("012"));
+        QCOMPARE(store->bytesHeld(), 9);
+        QVERIFY(!store->append(file.handle(), -1, 3));
+        QVERIFY(!store->append(-1, 0, 3));
+        // Fewer bytes than Picture needs for a header, or none that are a picture.
+        QVERIFY(Picture::fromStored(b, "\x89PNG").isNull());
+        QVERIFY(Picture::fromStored(a, "456789").isNull());
+        QVERIFY(Picture::fromStored(nullptr, "").isNull());
     }
 
     void group_without_pictures_composes_nothing() {

@@ -1,4 +1,4 @@
-#include "ReplaceFile.h"
+#include "platform/ReplaceFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,9 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
-namespace pictrove::gdiplus {
+namespace pictrove::platform {
 
-bool replaceFile(const QString& path, QByteArrayView bytes, QString* error) {
+bool replaceFile(const QString& path, std::initializer_list<QByteArrayView> pieces,
+                 QString* error) {
     const QFileInfo target(path);
     // A fresh name in the target folder, so that the rename stays on one file system.
     // NewOnly never opens an existing file.
@@ -23,7 +24,11 @@ bool replaceFile(const QString& path, QByteArrayView bytes, QString* error) {
         }
         return false;
     }
-    const bool written = temp.write(bytes.data(), bytes.size()) == bytes.size() && temp.flush();
+    bool written = true;
+    for (const QByteArrayView bytes : pieces) {
+        written = written && temp.write(bytes.data(), bytes.size()) == bytes.size();
+    }
+    written = written && temp.flush();
     const QString writeError = temp.errorString();
     temp.close();
     if (!written || temp.error() != QFileDevice::NoError) {
@@ -45,4 +50,4 @@ bool replaceFile(const QString& path, QByteArrayView bytes, QString* error) {
     return true;
 }
 
-}  // namespace pictrove::gdiplus
+}  // namespace pictrove::platform
