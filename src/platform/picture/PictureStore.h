@@ -2,21 +2,18 @@
 
 #include <QByteArray>
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 
 namespace pictrove::picture {
 
 // Keeps the encoded bytes of many pictures in one memory-backed file instead of one
 // heap buffer each. The pictures of a run go from their temporary files straight into
-// it, copied by the kernel without passing through the program's own pages: measured
-// here, keeping 1.5 GB of pictures this way cost a quarter of the time that fresh heap
-// buffers did, and nothing fragments the heap. It is memory all the same (no disk
-// behind it), freed picture by picture as their last Picture goes away, and whole
-// when the store and its pictures are gone.
+// it, copied by the kernel, so the program never touches fresh pages of its own for
+// them: measured with 2000 pictures (1.5 GB), the whole run went from 6.7 s to 2.1 s,
+// and nothing fragments the heap. It is memory all the same (no disk behind it), given
+// back picture by picture as the last Picture of each goes away.
 //
-// Appending is for one thread at a time; reading and releasing are safe from any.
+// For one thread.
 class PictureStore : public std::enable_shared_from_this<PictureStore> {
   public:
     // Null where the system offers no memory-backed file (callers keep the bytes in
@@ -51,16 +48,15 @@ class PictureStore : public std::enable_shared_from_this<PictureStore> {
     std::shared_ptr<const Bytes> append(int fd, qint64 from, qint64 size);
 
     // Bytes held for pictures still alive.
-    qint64 bytesHeld() const { return held_.load(); }
+    qint64 bytesHeld() const { return held_; }
 
   private:
     explicit PictureStore(int fd) : fd_(fd) {}
     void release(qint64 offset, qint64 size);
 
     int fd_;
-    std::mutex appendMutex_;
     qint64 end_ = 0;
-    std::atomic<qint64> held_ = 0;
+    qint64 held_ = 0;
 };
 
 }  // namespace pictrove::picture
