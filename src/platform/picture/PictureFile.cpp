@@ -57,12 +57,16 @@ PictureFileStatus writeWhole(const QString& path, QByteArrayView a, QByteArrayVi
 // The picture in `file` (open, and checked for size), its bytes moved into `store`;
 // null when the store cannot take it.
 Picture loadIntoStore(QFile& file, PictureStore& store) {
-    qint64 payload = file.size();
+    qint64 payload = file.size();  // the encoded bytes, without a crop trailer
     Crop crop;
-    if (payload >= kTrailerBytes && file.seek(payload - kTrailerBytes)) {
+    if (payload >= kTrailerBytes) {
+        if (!file.seek(payload - kTrailerBytes))
+            return {};
         QByteArray tail = file.read(kTrailerBytes);
+        if (tail.size() != kTrailerBytes)
+            return {};
         crop = takeCropTrailer(tail);
-        if (tail.size() < kTrailerBytes)
+        if (tail.isEmpty())  // the trailer was taken off
             payload -= kTrailerBytes;
     }
     // Enough for the headers of ordinary pictures; one whose header lies further in
