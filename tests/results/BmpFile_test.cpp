@@ -181,6 +181,13 @@ class BmpFileTest : public QObject {
         QVERIFY(r.image.isNull());
     }
 
+    void widthTimesHeightBeyondSixtyThreeBitsIsTooLarge() {
+        QByteArray bytes = bmpBytes(noise(4, 4, 3));
+        putU32(bytes, 18, 0x7FFFFFFF);
+        putU32(bytes, 22, 0x7FFFFFFF);
+        QCOMPARE(decodeBmp(bytes).status, BmpStatus::TooLarge);
+    }
+
     void write_into_missing_folder_fails_and_leaves_nothing() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("gone/report_1.bmp"));

@@ -71,7 +71,7 @@ std::optional<QSize> headerSize(QByteArrayView bytes, Format f) {
                                           ? metafile::frameSizePx(bytes)
                                           : rasterHeaderSize(bytes, f);
     if (!size || size->width() <= 0 || size->height() <= 0 ||
-        qint64(size->width()) * size->height() * 4 > kMaxDecodedBytes) {
+        qint64(size->width()) * size->height() > kMaxDecodedBytes / 4) {
         return std::nullopt;
     }
     return size;

@@ -107,11 +107,12 @@ std::optional<QSize> tiffSize(const Reader& r) {
     if (!r.has(ifd, 2))
         return std::nullopt;
     const quint16 count = u16(ifd);
+    // A directory cut short is damage: what it would have said is not known.
+    if (!r.has(ifd + 2, qsizetype(count) * 12))
+        return std::nullopt;
     qint64 w = 0, h = 0;
     for (quint16 e = 0; e < count; ++e) {
         const qsizetype at = ifd + 2 + qsizetype(e) * 12;
-        if (!r.has(at, 12))
-            break;
         const quint16 tag = u16(at), type = u16(at + 2);
         const quint32 value = type == 3 ? u16(at + 8) : type == 4 ? u32(at + 8) : 0;
         if (tag == 256)

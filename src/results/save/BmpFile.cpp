@@ -157,7 +157,7 @@ BmpReadResult decodeBmp(QByteArrayView bytes) {
     }
     const bool topDown = rawHeight < 0;
     const qint64 height = topDown ? -qint64(rawHeight) : qint64(rawHeight);
-    if (qint64(width) * height * 4 > picture::kMaxDecodedBytes) {
+    if (qint64(width) * height > picture::kMaxDecodedBytes / 4) {
         return failure(
             BmpStatus::TooLarge,
             QStringLiteral("BMP of %1 x %2 pixels is too large.").arg(width).arg(height));

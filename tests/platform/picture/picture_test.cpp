@@ -134,6 +134,21 @@ class PictureTest : public QObject {
         qToBigEndian<quint32>(100000, png.data() + 16);
         qToBigEndian<quint32>(100000, png.data() + 20);
         QVERIFY(Picture::fromEncoded(png).isNull());
+        // Width x height x 4 beyond 63 bits.
+        qToBigEndian<quint32>(0x7FFFFFFF, png.data() + 16);
+        qToBigEndian<quint32>(0x7FFFFFFF, png.data() + 20);
+        QVERIFY(Picture::fromEncoded(png).isNull());
+    }
+
+    void a_tiff_directory_cut_short_gives_no_size() {
+        const QByteArray tiff = encoded(gradient({5, 3}), "TIFF");
+        const quint32 ifd = qFromLittleEndian<quint32>(tiff.constData() + 4);
+        const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + ifd);
+        QCOMPARE(rasterHeaderSize(tiff.left(ifd + 2 + entries * 12), Format::Tiff),
+                 std::optional<QSize>(QSize(5, 3)));
+        // Width and height may come first, but what a later entry says is not known.
+        QCOMPARE(rasterHeaderSize(tiff.left(ifd + 2 + entries * 12 - 1), Format::Tiff),
+                 std::nullopt);
     }
 
     void clipboard_holds_one_picture_or_nothing() {
