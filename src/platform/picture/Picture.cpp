@@ -64,54 +64,40 @@ Format sniffFormat(QByteArrayView b) {
     return Format::None;
 }
 
-namespace {
-// The stored pixel size the header gives; nullopt for damage or an absurd size.
-std::optional<QSize> headerSize(QByteArrayView bytes, Format f) {
-    const std::optional<QSize> size = (f == Format::Emf || f == Format::Wmf)
-                                          ? metafile::frameSizePx(bytes)
-                                          : rasterHeaderSize(bytes, f);
-    if (!size || size->width() <= 0 || size->height() <= 0 ||
-        qint64(size->width()) * size->height() > kMaxDecodedBytes / 4) {
-        return std::nullopt;
-    }
-    return size;
-}
-}  // namespace
-
-Picture Picture::fromEncoded(QByteArray bytes, Crop crop) {
+Picture Picture::fromHeader(QByteArrayView header, Crop crop) {
     Picture p;
-    Format f = sniffFormat(bytes);
-    if (f == Format::None && looksLikeDib(bytes)) {
-        bytes = bmpFromDib(bytes);
-        f = Format::Bmp;
-    }
+    const Format f = sniffFormat(header);
     if (f == Format::None)
         return p;
-    const std::optional<QSize> size = headerSize(bytes, f);
-    if (!size)
+    const std::optional<QSize> size = (f == Format::Emf || f == Format::Wmf)
+                                          ? metafile::frameSizePx(header)
+                                          : rasterHeaderSize(header, f);
+    if (!size || size->width() <= 0 || size->height() <= 0 ||
+        qint64(size->width()) * size->height() > kMaxDecodedBytes / 4) {
         return p;
-    p.bytes_ = std::move(bytes);
+    }
     p.format_ = f;
     p.storedSize_ = *size;
     p.crop_ = crop;
     return p;
 }
 
+Picture Picture::fromEncoded(QByteArray bytes, Crop crop) {
+    if (sniffFormat(bytes) == Format::None && looksLikeDib(bytes))
+        bytes = bmpFromDib(bytes);
+    Picture p = fromHeader(bytes, crop);
+    if (!p.isNull())
+        p.bytes_ = std::move(bytes);
+    return p;
+}
+
 Picture Picture::fromStored(std::shared_ptr<const PictureStore::Bytes> bytes, QByteArrayView head,
                             Crop crop) {
-    Picture p;
     if (!bytes || head.size() > bytes->size())
-        return p;
-    const Format f = sniffFormat(head);
-    if (f == Format::None)
-        return p;
-    const std::optional<QSize> size = headerSize(head, f);
-    if (!size)
-        return p;
-    p.stored_ = std::move(bytes);
-    p.format_ = f;
-    p.storedSize_ = *size;
-    p.crop_ = crop;
+        return {};
+    Picture p = fromHeader(head, crop);
+    if (!p.isNull())
+        p.stored_ = std::move(bytes);
     return p;
 }
 

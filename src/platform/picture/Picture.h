@@ -88,6 +88,9 @@ class Picture {
     QImage toImage(QString* error = nullptr) const;
 
   private:
+    // Format, size and crop from the header at the start of `header`; no bytes yet.
+    static Picture fromHeader(QByteArrayView header, Crop crop);
+
     QByteArray bytes_;
     std::shared_ptr<const PictureStore::Bytes> stored_;  // instead of bytes_ when set
     Format format_ = Format::None;
