@@ -7,11 +7,11 @@
 
 namespace pictrove::platform {
 
-// Writes `pieces`, one after the other, as the whole content of `path`, replacing a file of that
-// name: the bytes go to a new hidden file beside it, which is renamed over `path` once complete. On
-// any failure the temporary file is removed and `path` is left as it was; *error (when given)
-// receives the reason. New files get the permissions the user's umask allows, as any file the
-// program creates.
+// Writes `pieces`, one after the other, as the whole content of `path`, replacing a
+// file of that name: the bytes go to a new hidden file beside it, which is renamed over
+// `path` once complete. On any failure the temporary file is removed and `path` is left
+// as it was; *error (when given) receives the reason. New files get the permissions the
+// user's umask allows, as any file the program creates.
 //
 // No fsync: the save writes many files in a row, and the extraction run writes each
 // picture only to read it back at once; what matters is that a failed or interrupted
