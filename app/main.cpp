@@ -1,8 +1,8 @@
-#include "platform/Allocator.h"
-#include "platform/Random.h"
-#include "platform/Services.h"
-#include "platform/ui/QtServices.h"
-#include "shell/Form1.h"
+#include "core/platform/Allocator.h"
+#include "core/platform/Random.h"
+#include "core/platform/Services.h"
+#include "gui/main/Form1.h"
+#include "gui/ui/QtServices.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 //
 //   folder_walk_bench --generate DIR   makes the tree: 10,000 folders, 100,000 files
 //   folder_walk_bench DIR              measures
-#include "queue/scan/AddFolder.h"
+#include "core/scan/AddFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -10,7 +10,7 @@
 
 #include "../tests/support/CfbBuilder.cpp"
 #include "../tests/support/DocBuilder.cpp"
-#include "platform/doc/DocReader.h"
+#include "core/formats/doc/DocReader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

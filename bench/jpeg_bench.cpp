@@ -2,8 +2,8 @@
 // QImage::save("JPG", 85), and our BMP writer and reader against QImage's, measured in
 // the same process. Prints the median of several runs and the ratio ours / Qt's.
 
-#include "results/save/BmpFile.h"
-#include "results/save/SaveAsJPG.h"
+#include "core/save/BmpFile.h"
+#include "core/save/SaveAsJPG.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

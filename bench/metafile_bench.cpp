@@ -8,7 +8,7 @@
 // fastest run counts; --size renders every metafile at that size instead. With --out, the
 // renderings are written there as PNG files.
 
-#include "platform/metafile/Metafile.h"
+#include "core/metafile/Metafile.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -5,13 +5,13 @@
 // count: its size is printed too (store_bytes).
 //
 //   QT_QPA_PLATFORM=offscreen run_bench DOCUMENT...
-#include "extract/run/ExtractionRun.h"
-#include "platform/Allocator.h"
-#include "platform/Prompts.h"
-#include "platform/Random.h"
-#include "platform/Services.h"
-#include "results/Form2.h"
-#include "shell/Form1.h"
+#include "core/platform/Allocator.h"
+#include "core/platform/Prompts.h"
+#include "core/platform/Random.h"
+#include "core/platform/Services.h"
+#include "gui/main/Form1.h"
+#include "gui/results/Form2.h"
+#include "gui/run/ExtractionRun.h"
 
 #include <QApplication>
 #include <QDir>

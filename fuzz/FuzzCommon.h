@@ -3,8 +3,8 @@
 // Shared by the fuzz targets: read a document and touch every picture a copy would
 // give, without decoding pixels (the image decoders are not ours to fuzz).
 
-#include "platform/metafile/Metafile.h"
-#include "platform/word/DocumentModel.h"
+#include "core/metafile/Metafile.h"
+#include "core/model/DocumentModel.h"
 
 #include <QGuiApplication>
 

@@ -1,4 +1,4 @@
-#include "results/save/BmpFile.h"
+#include "core/save/BmpFile.h"
 
 #include <cstddef>
 #include <cstdint>

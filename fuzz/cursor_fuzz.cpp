@@ -1,4 +1,4 @@
-#include "platform/CursorFile.h"
+#include "core/platform/CursorFile.h"
 
 #include <cstddef>
 #include <cstdint>

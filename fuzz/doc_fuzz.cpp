@@ -1,6 +1,6 @@
 // The whole binary Word reader (compound file, text structures, OfficeArt, BLIPs),
 // short of the picture decoders.
-#include "platform/doc/DocReader.h"
+#include "core/formats/doc/DocReader.h"
 
 #include <cstddef>
 #include <cstdint>

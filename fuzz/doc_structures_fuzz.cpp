@@ -1,6 +1,6 @@
 // FIB, piece table, character property pages and property modifiers. The input is a
 // 4-byte split point, then a WordDocument stream and a table stream.
-#include "platform/doc/WordStructures.h"
+#include "core/formats/doc/WordStructures.h"
 
 #include <QtEndian>
 

@@ -3,7 +3,7 @@
 #include "FuzzCommon.h"
 #include "support/ZipBuilder.h"
 
-#include "platform/word/DocumentReader.h"
+#include "core/engine/DocumentReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)

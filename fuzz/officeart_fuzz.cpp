@@ -1,6 +1,6 @@
 // OfficeArt records: drawing group and drawings, inline shape containers, BLIPs
 // (inflating metafiles, placeable WMF headers, DIB file headers).
-#include "platform/doc/OfficeArt.h"
+#include "core/formats/doc/OfficeArt.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "FuzzCommon.h"
 #include "support/ZipBuilder.h"
 
-#include "platform/word/DocumentReader.h"
+#include "core/engine/DocumentReader.h"
 
 namespace {
 

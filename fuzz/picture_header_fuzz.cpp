@@ -5,9 +5,9 @@
 // Also a differential check: a picture kept in the picture store has its header read
 // from its first bytes only; whenever that succeeds, it must agree with the header
 // read from the whole bytes.
-#include "platform/picture/Picture.h"
-#include "platform/picture/PictureHeader.h"
-#include "platform/picture/PictureStore.h"
+#include "core/picture/Picture.h"
+#include "core/picture/PictureHeader.h"
+#include "core/picture/PictureStore.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

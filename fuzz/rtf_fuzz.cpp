@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the RTF reader. Pictures are only sniffed and sized, never
 // decoded, so no image decoder runs here.
-#include "platform/word/RtfReader.h"
+#include "core/formats/rtf/RtfReader.h"
 
 #include <cstddef>
 #include <cstdint>

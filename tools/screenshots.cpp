@@ -1,11 +1,11 @@
 // Drives the real windows through a run and saves pictures of them for the README:
 //   pictrove-screenshots OUTDIR DOCUMENT...
 // Run it under a display (scripts/screenshots.sh uses Xvfb).
-#include "extract/run/ExtractionRun.h"
-#include "platform/Services.h"
-#include "platform/ui/QtServices.h"
-#include "results/Form2.h"
-#include "shell/Form1.h"
+#include "core/platform/Services.h"
+#include "gui/main/Form1.h"
+#include "gui/results/Form2.h"
+#include "gui/run/ExtractionRun.h"
+#include "gui/ui/QtServices.h"
 
 #include <QApplication>
 #include <QDir>

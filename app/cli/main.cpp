@@ -9,11 +9,11 @@
 // picture that the extraction would record. Pictures stay in memory: no temporary
 // picture files are written.
 
-#include "extract/Image.h"
-#include "platform/Allocator.h"
-#include "platform/picture/Clipboard.h"
-#include "platform/word/Application.h"
-#include "results/save/SaveResults.h"
+#include "core/engine/Application.h"
+#include "core/extract/DocumentExtraction.h"
+#include "core/picture/Clipboard.h"
+#include "core/platform/Allocator.h"
+#include "core/save/SaveResults.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Main.h"
+#include "gui/ui/ShellHelpers.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
 #include "ScriptedApplication.h"
 
-#include "platform/picture/PictureStore.h"
+#include "core/picture/PictureStore.h"
 
 namespace pictrove::test {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "extract/Image.h"
-#include "platform/picture/Clipboard.h"
-#include "platform/word/Application.h"
+#include "core/engine/Application.h"
+#include "core/extract/DocumentExtraction.h"
+#include "core/picture/Clipboard.h"
 
 #include <QMap>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "ScriptedServices.h"
 
-#include "platform/Services.h"
+#include "core/platform/Services.h"
 
 namespace pictrove::test {
 

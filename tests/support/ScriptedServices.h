@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/FileDialog.h"
-#include "platform/FolderBrowser.h"
-#include "platform/Launcher.h"
-#include "platform/Prompts.h"
-#include "platform/Random.h"
-#include "platform/Services.h"
-#include "platform/rot/RunningObjectTable.h"
+#include "core/platform/FileDialog.h"
+#include "core/platform/FolderBrowser.h"
+#include "core/platform/Launcher.h"
+#include "core/platform/Prompts.h"
+#include "core/platform/Random.h"
+#include "core/platform/RunningObjectTable.h"
+#include "core/platform/Services.h"
 
 #include <QList>
 #include <QString>

@@ -1,0 +1,29 @@
+#pragma once
+
+// The two record readers behind render(); both drive one gdi::Player.
+
+#include "core/metafile/Metafile.h"
+
+#include <QRect>
+
+#include <optional>
+
+namespace pictrove::metafile {
+
+struct EmfHeader {
+    QRect bounds;  // device pixels, inclusive
+    QRect frame;   // 0.01 mm, inclusive
+    QSize devicePx;
+    QSizeF deviceMm;  // from micrometres when the header has them
+    quint16 handles = 0;
+    quint32 size = 0;
+};
+
+std::optional<EmfHeader> readEmfHeader(QByteArrayView bytes);
+
+// Play every record onto `target` (already white). Damage stops playback where it is
+// found; what was drawn stays.
+void playEmf(QByteArrayView bytes, QImage& target, const RenderOptions& options);
+void playWmf(QByteArrayView bytes, QImage& target, const RenderOptions& options);
+
+}  // namespace pictrove::metafile

@@ -1,0 +1,78 @@
+#include "gui/ui/QtServices.h"
+
+#include "core/platform/Services.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QUrl>
+#include <QWidget>
+
+namespace pictrove::platform {
+
+namespace {
+const QString kTitle = QStringLiteral("Pictrove");
+}
+
+MsgResult QtPrompts::message(const QString& text, MsgButtons buttons, MsgIcon icon) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(kTitle);
+    box.setText(text);
+    switch (icon) {
+        case MsgIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MsgIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgResult::Ok;
+}
+
+QString QtPrompts::input(const QString& prompt, const QString& defaultText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), kTitle, prompt,
+                                               QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : QString();
+}
+
+void QtLauncher::openAddress(const QString& address) {
+    QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
+}
+
+void QtServices::install() {
+    Services& s = services();
+    s.prompts = &prompts_;
+    s.launcher = &launcher_;
+    s.random = &random_;
+    s.runningObjects = &runningObjects_;
+    s.folderBrowser = &folderBrowser_;
+    s.fileDialog = &fileDialog_;
+    s.endProgram = [] {
+        setProgramEnding(true);
+        const QList<QWidget*> windows = QApplication::topLevelWidgets();
+        for (QWidget* w : windows) {
+            w->hide();
+        }
+        QCoreApplication::exit(0);
+    };
+}
+
+}  // namespace pictrove::platform

@@ -1,0 +1,157 @@
+#include "ProgramFolderSandbox.h"
+#include "ScriptedServices.h"
+#include "gui/main/Form1.h"
+#include "gui/ui/Settings.h"
+#include "gui/ui/ShellHelpers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace pictrove;
+
+class ShellHelpersTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init() {
+        programDir_ = std::make_unique<test::ProgramFolderSandbox>();
+        qApp->setStyleSheet(QString());
+    }
+    void cleanup() { programDir_.reset(); }
+
+    void fileExistsAnswersWithoutComplaint() {
+        QVERIFY(!shell::FileExists(QString()));
+        QVERIFY(!shell::FileExists(programDir_->filePath(QStringLiteral("missing.cur"))));
+        QFile file(programDir_->filePath(QStringLiteral("there.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(shell::FileExists(file.fileName()));
+        QVERIFY(shell::FileExists(programDir_->path()));
+    }
+
+    void centerFormDoesNotClampAWindowLargerThanTheScreen() {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QWidget small;
+        small.resize(200, 100);
+        shell::CenterForm(&small);
+        QCOMPARE(small.pos(), QPoint((screen.width() - 200) / 2, (screen.height() - 100) / 2));
+
+        QWidget large;
+        large.resize(screen.width() + 400, screen.height() + 300);
+        shell::CenterForm(&large);
+        QCOMPARE(large.pos(), QPoint(-200, -150));
+    }
+
+    void buttonFaceColoursReachOnlyFramesLabelsAndOptions() {
+        QWidget window;
+        auto* label = new QLabel(&window);
+        auto* option = new QRadioButton(&window);
+        auto* text = new QLineEdit(&window);
+        const QColor textBefore = text->palette().color(QPalette::Window);
+        shell::SetButtonFaceColors(&window);
+        const QColor face = window.style()->standardPalette().color(QPalette::Button);
+        QCOMPARE(window.palette().color(QPalette::Window), face);
+        QCOMPARE(label->palette().color(QPalette::Window), face);
+        QCOMPARE(option->palette().color(QPalette::Window), face);
+        QVERIFY(label->autoFillBackground());
+        QVERIFY(!text->autoFillBackground());
+        QCOMPARE(text->palette().color(QPalette::Window), textBefore);
+    }
+
+    void skinIsAppliedOnlyFromARegularFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("present") << "file" << true;
+        QTest::newRow("absent") << "none" << false;
+        QTest::newRow("a folder of that name") << "folder" << false;
+    }
+    void skinIsAppliedOnlyFromARegularFile() {
+        QFETCH(QString, kind);
+        QFETCH(bool, applied);
+        QDir dir(programDir_->path());
+        QVERIFY(dir.mkdir(QStringLiteral("x")));
+        const QString skin = dir.filePath(QStringLiteral("x/o.cjs"));
+        const QString sheet = QStringLiteral("QPushButton { color: #123456; }");
+        if (kind == "file") {
+            QFile file(skin);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(sheet.toUtf8());
+        } else if (kind == "folder") {
+            QVERIFY(dir.mkdir(QStringLiteral("x/o.cjs")));
+        }
+        QWidget window;
+        window.setAutoFillBackground(false);
+        shell::ApplySkin(&window);
+        QCOMPARE(qApp->styleSheet() == sheet, applied);
+        QCOMPARE(window.autoFillBackground(), applied);  // recoloured only with a skin
+        qApp->setStyleSheet(QString());
+    }
+
+    void homePageOpensOnlyOnSeven_data() {
+        QTest::addColumn<double>("fraction");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("1") << 0.0 << false;
+        QTest::newRow("6") << 0.0599 << false;
+        QTest::newRow("7 low") << 0.06 << true;
+        QTest::newRow("7 high") << 0.0699 << true;
+        QTest::newRow("8") << 0.07 << false;
+        QTest::newRow("100") << 0.9999 << false;
+    }
+    void homePageOpensOnlyOnSeven() {
+        QFETCH(double, fraction);
+        QFETCH(bool, opens);
+        test::ScriptedServices services;
+        services.random.fractions = {fraction};
+        const int before = QTime::currentTime().msecsSinceStartOfDay() / 1000;
+        shell::MaybeOpenHomePage();
+        const int after = QTime::currentTime().msecsSinceStartOfDay() / 1000;
+        QCOMPARE(services.random.seeds.size(), 1);
+        QVERIFY(int(services.random.seeds.first()) >= before || after < before);
+        QVERIFY(int(services.random.seeds.first()) <= after || after < before);
+        QCOMPARE(services.launcher.opened.size(), opens ? 1 : 0);
+        if (opens) {
+            QCOMPARE(services.launcher.opened.first(), shell::kHomePage);
+        }
+    }
+
+    void settingsReadDefaultsAndSurviveANewStore() {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, shell::kAppName,
+                  QStringLiteral("Pictrove"))
+            .clear();
+        QCOMPARE(shell::GetSetting(shell::kAppName, shell::kSection,
+                                   QStringLiteral("Output Folder"), QStringLiteral("/home/x/")),
+                 QStringLiteral("/home/x/"));
+        shell::SaveSetting(shell::kAppName, shell::kSection, QStringLiteral("Output Folder"),
+                           QStringLiteral("/tmp/out dir/"));
+        shell::SaveSetting(shell::kAppName, shell::kSection, QStringLiteral("Option2"),
+                           QStringLiteral("2"));
+        // An empty text is a value, not a removal.
+        shell::SaveSetting(shell::kAppName, shell::kSection, QStringLiteral("Empty"), QString());
+
+        // A second, independent store sees what the first wrote (as a new run would).
+        QSettings other(QSettings::IniFormat, QSettings::UserScope, shell::kAppName,
+                        QStringLiteral("Pictrove"));
+        QCOMPARE(other.value(QStringLiteral("Pictrove/Output Folder")).toString(),
+                 QStringLiteral("/tmp/out dir/"));
+        QCOMPARE(other.value(QStringLiteral("Pictrove/Option2")).toString(), QStringLiteral("2"));
+        QVERIFY(other.contains(QStringLiteral("Pictrove/Empty")));
+        QCOMPARE(shell::GetSetting(shell::kAppName, shell::kSection, QStringLiteral("Empty"),
+                                   QStringLiteral("default")),
+                 QString());
+    }
+
+  private:
+    std::unique_ptr<test::ProgramFolderSandbox> programDir_;
+};
+
+QTEST_MAIN(ShellHelpersTest)
+#include "shell_helpers_test.moc"
