@@ -78,18 +78,18 @@ class Form1Test : public QObject {
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTest::mouseMove(form.PushButton1, QPoint(10, 10));
-        QCOMPARE(form.MousePointer.kind(), qint16(99));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerCustom));
         // From a button straight onto the list: no handler there, the hand stays.
         QTest::mouseMove(form.ListView1->viewport(), QPoint(20, 20));
-        QCOMPARE(form.MousePointer.kind(), qint16(99));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerCustom));
         QTest::mouseMove(&form, QPoint(4, 300));  // window background
-        QCOMPARE(form.MousePointer.kind(), qint16(0));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerDefault));
 
-        form.MousePointer.setKind(11);
+        form.MousePointer.setKind(shell::kPointerHourglass);
         QTest::mouseMove(form.PushButton2, QPoint(10, 10));
-        QCOMPARE(form.MousePointer.kind(), qint16(11));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerHourglass));
         QTest::mouseMove(&form, QPoint(4, 300));
-        QCOMPARE(form.MousePointer.kind(), qint16(11));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerHourglass));
         QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
     }
 
@@ -129,7 +129,7 @@ class Form1Test : public QObject {
         Form1 form;
         form.load();
         QVERIFY(form.MousePointer.hasCustomCursor());
-        form.MousePointer.setKind(99);
+        form.MousePointer.setKind(shell::kPointerCustom);
         QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(form.cursor().hotSpot(), QPoint(10, 0));
     }
@@ -142,7 +142,7 @@ class Form1Test : public QObject {
         Form1 form;
         form.load();
         QVERIFY(!form.MousePointer.hasCustomCursor());
-        form.MousePointer.setKind(99);
+        form.MousePointer.setKind(shell::kPointerCustom);
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(form.windowTitle(), QStringLiteral("Pictrove"));  // the load went on
     }

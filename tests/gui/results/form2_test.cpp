@@ -232,7 +232,7 @@ class Form2Test : public QObject {
         QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, second.center());
         QCOMPARE(form.Picture1->size(), QSize(900, 20));
         QVERIFY(form.HScroll1->isEnabled());
-        QCOMPARE(form.MousePointer.kind(), qint16(0));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerDefault));
     }
 
     void hoverHandOverSaveStaysOverTheListAndPreview() {
@@ -241,20 +241,20 @@ class Form2Test : public QObject {
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTest::mouseMove(form.PushButton6, QPoint(5, 5));
-        QCOMPARE(form.MousePointer.kind(), qint16(99));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerCustom));
         QTest::mouseMove(form.ListView1->viewport(), QPoint(5, 5));
         QTest::mouseMove(form.Picture2, QPoint(50, 50));
-        QCOMPARE(form.MousePointer.kind(), qint16(99));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerCustom));
         QTest::mouseMove(form.Text1, QPoint(5, 5));
-        QCOMPARE(form.MousePointer.kind(), qint16(0));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerDefault));
         QTest::mouseMove(form.PushButton7, QPoint(5, 5));
-        QCOMPARE(form.MousePointer.kind(), qint16(99));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerCustom));
         QTest::mouseMove(form.Frame1, QPoint(3, 50));  // the frame itself
-        QCOMPARE(form.MousePointer.kind(), qint16(0));
-        form.MousePointer.setKind(11);
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerDefault));
+        form.MousePointer.setKind(shell::kPointerHourglass);
         QTest::mouseMove(form.PushButton8, QPoint(5, 5));
         QTest::mouseMove(&form, QPoint(530, 140));
-        QCOMPARE(form.MousePointer.kind(), qint16(11));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerHourglass));
     }
 
     void everyChangeOfTheFolderAndFormatIsStored() {

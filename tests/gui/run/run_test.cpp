@@ -46,7 +46,7 @@ class RunTest : public QObject {
         QCOMPARE(services_->prompts.messages.size(), 1);
         QCOMPARE(services_->prompts.messages[0].text, QStringLiteral("No files added."));
         QCOMPARE(services_->prompts.messages[0].icon, platform::MsgIcon::None);
-        QCOMPARE(form_->MousePointer.kind(), qint16(0));
+        QCOMPARE(form_->MousePointer.kind(), qint16(shell::kPointerDefault));
         QCOMPARE(form_->ProgressBar1->value(), 0);
         QVERIFY(!ResultsWindowIfLoaded(*form_));
         QVERIFY(services_->runningObjects.lookups.isEmpty());
@@ -86,7 +86,7 @@ class RunTest : public QObject {
         }
         QCOMPARE(ResultsWindowIfLoaded(*form_) != nullptr, runs);
         QCOMPARE(form_->isVisible(), !runs);
-        QCOMPARE(form_->MousePointer.kind(), qint16(0));
+        QCOMPARE(form_->MousePointer.kind(), qint16(shell::kPointerDefault));
     }
 
     void progressMovesAfterEachDocumentThenReturnsToZero() {
