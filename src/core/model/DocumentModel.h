@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/picture/Picture.h"
+#include "core/picture/Picture.h"
 
 #include <QRectF>
 #include <QSizeF>
