@@ -15,20 +15,25 @@ bool ResultStore::setRowNumber(int row, const QString& number) {
     return true;
 }
 
-bool ResultStore::createHolder(int index) {
-    if (index < 0 || size_t(index) < holders.size()) {
+bool PictureHolders::create(int index) {
+    if (index < 0 || size_t(index) < holders_.size()) {
         return false;
     }
-    holders.resize(size_t(index) + 1);
+    holders_.resize(size_t(index) + 1);
     return true;
 }
 
-bool ResultStore::setHolder(int index, const picture::Picture& picture) {
-    if (index < 0 || size_t(index) >= holders.size()) {
+bool PictureHolders::set(int index, const picture::Picture& picture) {
+    if (index < 0 || size_t(index) >= holders_.size()) {
         return false;
     }
-    holders[size_t(index)] = picture;
+    holders_[size_t(index)] = picture;
     return true;
+}
+
+picture::Picture PictureHolders::get(int index) const {
+    return index >= 0 && size_t(index) < holders_.size() ? holders_[size_t(index)]
+                                                         : picture::Picture();
 }
 
 QString ResultStore::rowText(int row) const {
@@ -37,11 +42,6 @@ QString ResultStore::rowText(int row) const {
 
 QString ResultStore::rowNumber(int row) const {
     return row >= 1 && row <= rowCount() ? rows[size_t(row - 1)].number : QString();
-}
-
-picture::Picture ResultStore::holder(int index) const {
-    return index >= 0 && size_t(index) < holders.size() ? holders[size_t(index)]
-                                                        : picture::Picture();
 }
 
 }  // namespace pictrove::extract

@@ -37,6 +37,26 @@ class ResultSource {
     virtual picture::Picture holder(int index) const = 0;
 };
 
+// The numbered picture holders of a run, as every place that keeps a run's pictures
+// has them: holder 0 always exists, holders 1 and up are created on demand.
+class PictureHolders {
+  public:
+    // Creates holder `index` (and any missing one below it); false when it exists already
+    // or `index` is negative.
+    bool create(int index);
+    // Puts a picture into an existing holder (a null picture empties it); false when the
+    // holder does not exist.
+    bool set(int index, const picture::Picture& picture);
+    // The picture of holder `index`; a null picture when the holder is empty or missing.
+    picture::Picture get(int index) const;
+    int count() const { return int(holders_.size()); }
+    // Lets go of every holder but holder 0, which keeps its picture.
+    void keepFirstOnly() { holders_.resize(1); }
+
+  private:
+    std::vector<picture::Picture> holders_{picture::Picture()};
+};
+
 // Rows and holders in memory, for the command-line tool and for tests.
 class ResultStore final : public ResultSink, public ResultSource {
   public:
@@ -47,18 +67,20 @@ class ResultStore final : public ResultSink, public ResultSource {
 
     int appendRow(const QString& text) override;
     bool setRowNumber(int row, const QString& number) override;
-    bool createHolder(int index) override;
-    bool setHolder(int index, const picture::Picture& picture) override;
+    bool createHolder(int index) override { return holders.create(index); }
+    bool setHolder(int index, const picture::Picture& picture) override {
+        return holders.set(index, picture);
+    }
 
     int rowCount() const override { return int(rows.size()); }
     QString rowText(int row) const override;
     QString rowNumber(int row) const override;
-    picture::Picture holder(int index) const override;
+    picture::Picture holder(int index) const override { return holders.get(index); }
 
     void clearRows() { rows.clear(); }
 
     std::vector<Row> rows;
-    std::vector<picture::Picture> holders{picture::Picture()};  // element 0 always exists
+    PictureHolders holders;
 };
 
 }  // namespace pictrove::extract

@@ -251,7 +251,7 @@ void Form2::listClicked() {
 
 void Form2::back() {
     if (mTotalImages > 1) {
-        Image1.resize(1);  // elements 1 .. mTotalImages - 1 go; element 0 stays
+        Image1.keepFirstOnly();
     }
     if (mainWindow_) {
         mainWindow_->show();
@@ -279,26 +279,6 @@ void Form2::presentRun() {
     // done here at once.
     shell::SetLastActiveProgramWindow(this);
     ResetPreview();
-}
-
-bool Form2::createHolder(int index) {
-    if (index < 0 || size_t(index) < Image1.size()) {
-        return false;
-    }
-    Image1.resize(size_t(index) + 1);
-    return true;
-}
-
-bool Form2::setHolder(int index, const picture::Picture& picture) {
-    if (index < 0 || size_t(index) >= Image1.size()) {
-        return false;
-    }
-    Image1[size_t(index)] = picture;
-    return true;
-}
-
-picture::Picture Form2::holder(int index) const {
-    return index >= 0 && size_t(index) < Image1.size() ? Image1[size_t(index)] : picture::Picture();
 }
 
 void Form2::mouseMoveEvent(QMouseEvent* event) {

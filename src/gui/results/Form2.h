@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QWidget>
 
-#include <vector>
 
 namespace pictrove::results {
 
@@ -64,16 +63,18 @@ class Form2 : public QWidget, public extract::ResultSink, public extract::Result
     // Rows and holders, as the extraction writes them.
     int appendRow(const QString& text) override;
     bool setRowNumber(int row, const QString& number) override;
-    bool createHolder(int index) override;
-    bool setHolder(int index, const picture::Picture& picture) override;
+    bool createHolder(int index) override { return Image1.create(index); }
+    bool setHolder(int index, const picture::Picture& picture) override {
+        return Image1.set(index, picture);
+    }
     // ... and as saving reads them.
     int rowCount() const override { return ListView1->rowCount(); }
     QString rowText(int row) const override { return ListView1->rowText(row).value_or(QString()); }
     QString rowNumber(int row) const override {
         return ListView1->subItem(row).value_or(QString());
     }
-    picture::Picture holder(int index) const override;
-    int holderCount() const { return int(Image1.size()); }
+    picture::Picture holder(int index) const override { return Image1.get(index); }
+    int holderCount() const { return Image1.count(); }
 
     int mTotalImages = 0;  // pictures of the last run
     int mScrollStepX = 0;
@@ -99,7 +100,7 @@ class Form2 : public QWidget, public extract::ResultSink, public extract::Result
     shell::PushButton* PushButton8;  // "< Back"
     shell::PushButton* PushButton6;  // "Save Results"
     QLabel* Creator;
-    std::vector<picture::Picture> Image1{picture::Picture()};  // holders; element 0 always
+    extract::PictureHolders Image1;
     shell::WindowPointer MousePointer{this};
 
   protected:

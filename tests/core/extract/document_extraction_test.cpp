@@ -123,7 +123,7 @@ class DocumentExtractionTest : public QObject {
         engine.documents[QStringLiteral("/d/bad.docx")].openFails = true;
         QTemporaryDir temp;
         ResultStore store;
-        store.holders[0] = test::solidPicture(7, 7);
+        store.holders.set(0, test::solidPicture(7, 7));
         int counter = 4;
         const auto outcome = ExtractImagesFromDocument(QStringLiteral("/d/bad.docx"), counter,
                                                        store, engine.environment(temp.path()));
