@@ -3,15 +3,11 @@
 //   pictrove-cli list FILE...
 //   pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...
 //
-// For each document, in order, runs the same sequence of engine calls as a picture
-// extraction (create, open, inline count, select and copy each inline shape, floating
-// count, select and copy each floating shape, close, quit) and prints one row per
-// picture that the extraction would record. Pictures stay in memory: no temporary
-// picture files are written.
+// For each document, in order, runs the extraction's own engine sequence and prints one
+// row per picture that the extraction would record. Pictures stay in memory: no
+// temporary picture files are written.
 
-#include "core/engine/Application.h"
 #include "core/extract/DocumentExtraction.h"
-#include "core/picture/Clipboard.h"
 #include "core/platform/Allocator.h"
 #include "core/save/SaveResults.h"
 
@@ -21,13 +17,9 @@
 
 #include <unistd.h>
 #include <cstdio>
-#include <memory>
+#include <optional>
 
 namespace {
-
-using pictrove::picture::Clipboard;
-using pictrove::word::Application;
-using pictrove::word::CallStatus;
 
 const char kUsage[] =
     "usage: pictrove-cli list FILE...\n"
@@ -59,50 +51,31 @@ void printHelp(QTextStream& out) {
            "  -V, --version  show the version and exit\n";
 }
 
-// Copies the current selection and prints a row for the picture the copy left on the
-// clipboard. The clipboard is emptied first: only a picture of this step is listed.
-void copyAndPrint(Application& word, Clipboard& clipboard, QTextStream& out,
-                  const QString& document, qint32 number, const char* kind, qint32 index) {
-    clipboard.clear();
-    word.activeWindowSelectionCopy();
-    if (!clipboard.hasPicture())
-        return;
-    const auto& picture = clipboard.picture();
-    const QSize size = picture.size();
-    out << document << '\t' << number << '\t' << kind << '\t' << index << '\t'
-        << pictrove::picture::formatName(picture.format()) << '\t' << size.width() << '\t'
-        << size.height() << '\n';
-}
-
-// Lists one document; false when it could not be opened.
-bool listDocument(const QString& document, QTextStream& out, QTextStream& err) {
-    Clipboard clipboard;
-    Application word(clipboard);
-    word.create();  // W1
-    if (word.documentsOpen(document) == CallStatus::OpenFailed) {
+// Lists one document with the extraction's own sequence; false when it could not be
+// opened.
+bool listDocument(const QString& document, const pictrove::extract::EngineEnvironment& engine,
+                  QTextStream& out, QTextStream& err) {
+    using pictrove::extract::CopiedShape;
+    const pictrove::extract::DocumentOutcome outcome = pictrove::extract::CopyDocumentShapes(
+        document,
+        [&out](const CopiedShape& step) {
+            if (step.picture.isNull()) {
+                return;
+            }
+            const QSize size = step.picture.size();
+            out << step.document << '\t' << step.number << '\t'
+                << (step.collection == CopiedShape::Collection::Inline ? "inline" : "floating")
+                << '\t' << step.index << '\t'
+                << pictrove::picture::formatName(step.picture.format()) << '\t' << size.width()
+                << '\t' << size.height() << '\n';
+        },
+        engine);
+    if (!outcome.opened) {
         out.flush();
-        err << "pictrove-cli: " << document << ": " << word.lastError() << '\n';
+        err << "pictrove-cli: " << document << ": " << outcome.reason << '\n';
         err.flush();
     }
-    const bool opened = word.activeDocument() != nullptr;
-    qint32 number = 0;
-    qint32 inlineCount = 0;
-    word.activeDocumentInlineShapesCount(inlineCount);
-    for (qint32 k = 1; k <= inlineCount; ++k) {
-        ++number;
-        word.activeDocumentInlineShapesSelect(k);
-        copyAndPrint(word, clipboard, out, document, number, "inline", k);
-    }
-    qint32 floatingCount = 0;
-    word.activeDocumentShapesCount(floatingCount);
-    for (qint32 j = 1; j <= floatingCount; ++j) {
-        ++number;
-        word.activeDocumentShapesSelect(j);
-        copyAndPrint(word, clipboard, out, document, number, "floating", j);
-    }
-    word.documentClose();  // W9
-    word.quit();           // W10
-    return opened;
+    return outcome.opened;
 }
 
 struct SaveArguments {
@@ -276,8 +249,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     out << "document\tnumber\tkind\tindex\tformat\twidth\theight\n";
     bool allOpened = true;
+    const pictrove::extract::EngineEnvironment engine = pictrove::extract::realEngine();
     for (const QString& file : std::as_const(files))
-        allOpened = listDocument(file, out, err) && allOpened;
+        allOpened = listDocument(file, engine, out, err) && allOpened;
     out.flush();
     return allOpened ? 0 : 1;
 }

@@ -11,13 +11,19 @@
 
 namespace pictrove::extract {
 
-ExtractionEnvironment defaultEnvironment(const QString& temporaryFolder) {
-    ExtractionEnvironment env;
-    env.temporaryFolder = temporaryFolder;
+EngineEnvironment realEngine() {
+    EngineEnvironment env;
     env.makeApplication = [](picture::Clipboard& clipboard) {
         return std::make_unique<word::Application>(clipboard);
     };
+    return env;
+}
+
+ExtractionEnvironment defaultEnvironment(const QString& temporaryFolder) {
+    ExtractionEnvironment env;
+    static_cast<EngineEnvironment&>(env) = realEngine();
     env.yield = [] { QCoreApplication::processEvents(); };
+    env.temporaryFolder = temporaryFolder;
     env.store = picture::PictureStore::create();
     return env;
 }
@@ -55,23 +61,11 @@ void record(const QString& path, qint32 number, const QString& tempName, int& co
     QFile::remove(tempName);
 }
 
-// Writes the clipboard's picture to the temporary file and records it when the file is
-// there.
-void keepClipboardPicture(const picture::Clipboard& clipboard, const QString& path, qint32 number,
-                          const QString& tempName, int& counter, ResultSink& sink,
-                          DocumentOutcome& outcome, picture::PictureStore* store) {
-    picture::savePicture(clipboard.picture(), tempName);
-    if (QFileInfo(tempName).isFile()) {
-        record(path, number, tempName, counter, sink, store);
-        ++outcome.recorded;
-    }
-}
-
 }  // namespace
 
-DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& counter,
-                                          ResultSink& sink, const ExtractionEnvironment& env) {
-    const QString path = documentPath;
+DocumentOutcome CopyDocumentShapes(const QString& documentPath,
+                                   const std::function<void(const CopiedShape&)>& onCopy,
+                                   const EngineEnvironment& env) {
     DocumentOutcome outcome;
     picture::Clipboard& clipboard = picture::processClipboard();
     std::unique_ptr<word::Application> app = env.makeApplication(clipboard);
@@ -80,10 +74,9 @@ DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& coun
             env.yield();
         }
     };
-    const QDir temp(env.temporaryFolder);
 
     app->create();
-    if (app->documentsOpen(path) == word::CallStatus::Ok) {
+    if (app->documentsOpen(documentPath) == word::CallStatus::Ok) {
         outcome.opened = true;
     } else {
         outcome.reason = app->lastError();
@@ -91,23 +84,17 @@ DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& coun
     qint32 inlineCount = 0;
     app->activeDocumentInlineShapesCount(inlineCount);
     qint32 number = 0;
-    QString tempName;
     for (qint32 k = 1; k <= inlineCount && !platform::programEnding(); ++k) {
         ++number;
         app->activeDocumentInlineShapesSelect(k);
         app->activeWindowSelectionCopy();
         yield();
         yield();
-        tempName = temp.filePath(QString::number(k) + QStringLiteral(".bmp"));
-        keepClipboardPicture(clipboard, path, number, tempName, counter, sink, outcome,
-                             env.store.get());
+        onCopy({documentPath, number, CopiedShape::Collection::Inline, k, clipboard.picture()});
     }
 
     qint32 floatingCount = 0;
     app->activeDocumentShapesCount(floatingCount);
-    // Named after the document, as its floating pictures always were, but inside the
-    // run's private folder.
-    const QString floatingBase = temp.filePath(QFileInfo(PathWithoutExtension(path)).fileName());
     for (qint32 j = 1; j <= floatingCount && !platform::programEnding(); ++j) {
         yield();
         ++number;
@@ -115,13 +102,38 @@ DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& coun
         app->activeWindowSelectionCopy();
         yield();
         yield();
-        tempName = floatingBase + QString::number(j) + QStringLiteral(".bmp");
-        keepClipboardPicture(clipboard, path, number, tempName, counter, sink, outcome,
-                             env.store.get());
+        onCopy({documentPath, number, CopiedShape::Collection::Floating, j, clipboard.picture()});
     }
 
     app->documentClose();
     app->quit();
+    return outcome;
+}
+
+DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& counter,
+                                          ResultSink& sink, const ExtractionEnvironment& env) {
+    const QDir temp(env.temporaryFolder);
+    // Named after the document, as its floating pictures always were, but inside the
+    // run's private folder.
+    const QString floatingBase =
+        temp.filePath(QFileInfo(PathWithoutExtension(documentPath)).fileName());
+    int recorded = 0;
+    DocumentOutcome outcome = CopyDocumentShapes(
+        documentPath,
+        [&](const CopiedShape& step) {
+            const QString tempName = (step.collection == CopiedShape::Collection::Inline
+                                          ? temp.filePath(QString::number(step.index))
+                                          : floatingBase + QString::number(step.index)) +
+                                     QStringLiteral(".bmp");
+            // The picture is kept when its temporary file is there.
+            picture::savePicture(step.picture, tempName);
+            if (QFileInfo(tempName).isFile()) {
+                record(step.document, step.number, tempName, counter, sink, env.store.get());
+                ++recorded;
+            }
+        },
+        env);
+    outcome.recorded = recorded;
     return outcome;
 }
 

@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QWidget>
 
-
 namespace pictrove::results {
 
 // The preview picture: sits inside the viewport, takes its picture's size, and reports
