@@ -18,8 +18,9 @@ inline void touchModel(const word::ReadResult& result) {
         return;
     for (const auto* shapes : {&result.model.inlineShapes, &result.model.floatingShapes}) {
         for (const word::Shape& s : *shapes) {
-            const picture::Picture p = s.pictureOf();
-            (void)p.size();
+            // A group's picture is composed from decoded pixels; its children are enough.
+            if (s.kind != word::Shape::Kind::Group)
+                (void)s.picture().size();
             for (const word::PlacedPicture& c : s.children)
                 (void)c.picture.size();
         }

@@ -1,7 +1,6 @@
 #include "core/engine/Application.h"
 
 #include "core/engine/DocumentReader.h"
-#include "core/model/GroupPicture.h"
 
 namespace pictrove::word {
 
@@ -105,21 +104,6 @@ CallStatus Application::activeDocumentShapesSelect(qint32 j) {
     return succeed();
 }
 
-picture::Picture Application::pictureOf(const Shape& shape) const {
-    switch (shape.kind) {
-        case Shape::Kind::Picture:
-        case Shape::Kind::OleObject:
-        case Shape::Kind::Chart:
-            return shape.pictureOf();
-        case Shape::Kind::Group:
-            return composeGroup(shape.children, shape.groupExtent);
-        case Shape::Kind::TextBox:
-        case Shape::Kind::Other:
-            break;
-    }
-    return {};
-}
-
 CallStatus Application::activeWindowSelectionCopy() {
     const DocumentModel* doc = activeDocument();
     if (!doc)
@@ -128,7 +112,7 @@ CallStatus Application::activeWindowSelectionCopy() {
     if (!selection_)
         return fail(CallStatus::NothingSelected, QStringLiteral("nothing is selected"));
     const auto& shapes = selection_->isInline ? doc->inlineShapes : doc->floatingShapes;
-    clipboard_.setPicture(pictureOf(shapes[size_t(selection_->index - 1)]));
+    clipboard_.setPicture(shapes[size_t(selection_->index - 1)].picture());
     return succeed();
 }
 

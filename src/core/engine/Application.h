@@ -85,7 +85,6 @@ class Application {
         bool isInline = true;
         qint32 index = 0;  // 1-based
     };
-    picture::Picture pictureOf(const Shape& shape) const;
 
     picture::Clipboard& clipboard_;
     bool running_ = false;

@@ -28,19 +28,30 @@ struct Shape {
         Other,      // a line, a plain autoshape, ...: nothing is copied
     };
     Kind kind = Kind::Other;
-    picture::Picture picture;             // Picture, OleObject, Chart; null when there is none
     std::vector<PlacedPicture> children;  // Group only
     QRectF groupExtent;                   // Group only: the children's coordinate space
 
-    // Optional, for readers that leave pictures in their package until a shape is
-    // copied (memory then grows with one picture, not with the document's): when set,
-    // it gives the picture that `picture` would hold (null when the part turns out to
-    // be damaged) and `picture` stays null. Use pictureOf() rather than either field.
-    std::function<picture::Picture()> loadPicture;
+    // The picture that copying the shape gives: its own picture (Picture, OleObject,
+    // Chart), read now if it was left in its package; a group's picture children composed
+    // into one; null for a text box or another shape, and when there is none.
+    picture::Picture picture() const;
 
-    // The shape's own picture (Picture, OleObject, Chart), read now if it was left in
-    // the package. Groups: see Shape::children.
-    picture::Picture pictureOf() const { return loadPicture ? loadPicture() : picture; }
+    // A reader gives a Picture, OleObject or Chart its own picture either now ...
+    void setPicture(picture::Picture picture) {
+        picture_ = std::move(picture);
+        load_ = nullptr;
+    }
+    // ... or leaves it in its package until the shape is copied, so that memory grows
+    // with one picture, not with the document's. `load` gives null when the part turns
+    // out to be damaged.
+    void setPictureLoader(std::function<picture::Picture()> load) {
+        picture_ = picture::Picture();
+        load_ = std::move(load);
+    }
+
+  private:
+    picture::Picture picture_;
+    std::function<picture::Picture()> load_;
 };
 
 // What a reader makes of one document: the inline objects of the main text in

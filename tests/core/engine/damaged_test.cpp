@@ -91,7 +91,7 @@ class DamagedTest : public QObject {
         const word::ReadResult r = word::readDocument(test::makeDocx(pkg));
         QVERIFY(r.ok());
         QCOMPARE(r.model.inlineShapes.size(), size_t(1));
-        QVERIFY(r.model.inlineShapes[0].pictureOf().isNull());
+        QVERIFY(r.model.inlineShapes[0].picture().isNull());
     }
 
     void docx_missing_package_rels_is_damaged() {
@@ -201,7 +201,7 @@ class DamagedTest : public QObject {
         pkg.parts[0].bytes = kPng.left(20);  // the signature, a cut IHDR
         const word::ReadResult r = word::readDocument(test::makeDocx(pkg));
         QVERIFY(r.ok());
-        QVERIFY(r.model.inlineShapes[0].pictureOf().isNull());
+        QVERIFY(r.model.inlineShapes[0].picture().isNull());
     }
 };
 

@@ -308,7 +308,7 @@ word::ReadResult readBinaryDocument(const QByteArray& bytes) {
         word::Shape shape;
         shape.kind = s.kind;
         if (!s.picture.bytes.isEmpty())
-            shape.picture = picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop);
+            shape.setPicture(picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop));
         for (const StoredShape::Child& c : s.children) {
             picture::Picture p = picture::Picture::fromEncoded(c.picture.bytes, c.picture.crop);
             if (!p.isNull())

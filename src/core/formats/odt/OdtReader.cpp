@@ -96,9 +96,9 @@ class OdtWalker {
     // The picture of a draw:image (its part, or its inline office:binary-data).
     bool attachImage(const pugi::xml_node& image, Shape& s, bool eager) {
         if (pugi::xml_node data = child(image, "binary-data")) {
-            s.picture = picture::Picture::fromEncoded(
-                QByteArray::fromBase64(QByteArray(data.child_value())));
-            return !s.picture.isNull();
+            s.setPicture(picture::Picture::fromEncoded(
+                QByteArray::fromBase64(QByteArray(data.child_value()))));
+            return !s.picture().isNull();
         }
         const QString part = internalPart(attr(image, "href"));
         if (part.isEmpty() || !usableImageName(part))
@@ -112,9 +112,9 @@ class OdtWalker {
             return picture::Picture::fromEncoded(std::move(bytes));
         };
         if (eager)
-            s.picture = read();
+            s.setPicture(read());
         else
-            s.loadPicture = read;
+            s.setPictureLoader(read);
         return true;
     }
 
@@ -170,9 +170,9 @@ class OdtWalker {
                            odfLength(attr(c, "width")), odfLength(attr(c, "height")));
             extent = extent.isNull() ? r : extent.united(r);
             if (ln == "frame") {
-                Shape child = frame(c, false);
-                if (!child.picture.isNull())
-                    out.push_back({std::move(child.picture), r});
+                picture::Picture p = frame(c, false).picture();
+                if (!p.isNull())
+                    out.push_back({std::move(p), r});
             }
         }
     }

@@ -118,9 +118,8 @@ class RelationshipPictures : public PictureSource {
         const QString part = embeddedPart(key);
         if (part.isEmpty())
             return;
-        shape.loadPicture = [parts = parts_, part, crop]() {
-            return readPicture(*parts, part, crop);
-        };
+        shape.setPictureLoader(
+            [parts = parts_, part, crop]() { return readPicture(*parts, part, crop); });
     }
 
     picture::Picture load(std::string_view key, const picture::Crop& crop) override {

@@ -617,7 +617,7 @@ void Reader::finishPict() {
     Shape s;
     s.kind =
         r.outcome == PictResult::Outcome::Unsupported ? Shape::Kind::Other : Shape::Kind::Picture;
-    s.picture = r.picture;
+    s.setPicture(r.picture);
     deliver(std::move(s), p.sink, false);
 }
 
@@ -697,7 +697,7 @@ void Reader::finishShape() {
         // A picture we cannot read still makes a shape: Word counts it all the same.
         s.kind = r.outcome == PictResult::Outcome::Unsupported ? Shape::Kind::Other
                                                                : Shape::Kind::Picture;
-        s.picture = r.picture;
+        s.setPicture(r.picture);
     } else if (b.hasText || b.shapeType == 202) {
         s.kind = Shape::Kind::TextBox;
     } else {
@@ -723,8 +723,8 @@ void Reader::finishShape() {
                                 r.height() * sy);
                 parent.children.push_back(std::move(c));
             }
-        } else if (!s.picture.isNull()) {
-            parent.children.push_back({s.picture, rect});
+        } else if (picture::Picture own = s.picture(); !own.isNull()) {
+            parent.children.push_back({std::move(own), rect});
         }
         return;
     }
@@ -737,7 +737,7 @@ void Reader::finishObject() {
     Shape s;
     s.kind = Shape::Kind::OleObject;
     if (o.preview)
-        s.picture = *o.preview;
+        s.setPicture(*o.preview);
     deliver(std::move(s), o.sink, o.floating);
 }
 
@@ -749,7 +749,7 @@ void Reader::deliver(Shape shape, Sink sink, bool floating) {
             return;
         ObjectBuilder& o = objects_.back();
         if (!o.preview) {
-            o.preview = shape.picture;
+            o.preview = shape.picture();
             o.floating = floating;
         }
         return;

@@ -30,7 +30,8 @@ class BinDataPictures : public PictureSource {
     void attach(Shape& shape, std::string_view key, const picture::Crop& crop) override {
         const pugi::xml_node data = find(key);
         if (data)
-            shape.loadPicture = [doc = doc_, data, crop]() { return decodeBinData(data, crop); };
+            shape.setPictureLoader(
+                [doc = doc_, data, crop]() { return decodeBinData(data, crop); });
     }
     picture::Picture load(std::string_view key, const picture::Crop& crop) override {
         const pugi::xml_node data = find(key);

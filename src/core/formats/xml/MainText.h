@@ -14,7 +14,7 @@ namespace pictrove::word {
 class PictureSource {
   public:
     virtual ~PictureSource() = default;
-    // Gives `shape` its picture (Shape::picture or Shape::loadPicture); leaves it null
+    // Gives `shape` its picture (Shape::setPicture or Shape::setPictureLoader); leaves it null
     // for a linked (external) picture or a key that leads nowhere.
     virtual void attach(Shape& shape, std::string_view key, const picture::Crop& crop) = 0;
     // The picture now, for group children.

@@ -78,7 +78,7 @@ QMap<QString, QPair<int, int>> manifest(const QString& dir) {
 int withPicture(const std::vector<word::Shape>& shapes) {
     int n = 0;
     for (const word::Shape& s : shapes)
-        n += (!s.picture.isNull() || !s.children.empty()) ? 1 : 0;
+        n += (!s.picture().isNull() || !s.children.empty()) ? 1 : 0;
     return n;
 }
 
@@ -184,10 +184,10 @@ void DocReaderTest::inlinePicture() {
     QCOMPARE(r.model.floatingShapes.size(), size_t(0));
     const word::Shape& shape = r.model.inlineShapes[0];
     QCOMPARE(shape.kind, ole ? Kind::OleObject : Kind::Picture);
-    QCOMPARE(picture::formatName(shape.picture.format()), format);
+    QCOMPARE(picture::formatName(shape.picture().format()), format);
     if (!expected.isEmpty())
-        QCOMPARE(shape.picture.encoded(), expected);
-    QCOMPARE(shape.picture.size(), size);
+        QCOMPARE(shape.picture().encoded(), expected);
+    QCOMPARE(shape.picture().size(), size);
 }
 
 void DocReaderTest::inline_order_follows_text() {
@@ -199,7 +199,7 @@ void DocReaderTest::inline_order_follows_text() {
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.inlineShapes.size(), size_t(3));
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(r.model.inlineShapes[i].picture.size(), sizes[i]);
+        QCOMPARE(r.model.inlineShapes[i].picture().size(), sizes[i]);
 }
 
 void DocReaderTest::inline_object_char_without_picture_props_not_counted_data() {
@@ -221,7 +221,7 @@ void DocReaderTest::inline_object_char_without_picture_props_not_counted() {
     const word::ReadResult r = read(doc.build());
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.inlineShapes.size(), size_t(1));
-    QCOMPARE(r.model.inlineShapes[0].picture.size(), QSize(3, 3));
+    QCOMPARE(r.model.inlineShapes[0].picture().size(), QSize(3, 3));
 }
 
 void DocReaderTest::inline_crop_from_shape_properties() {
@@ -231,11 +231,11 @@ void DocReaderTest::inline_crop_from_shape_properties() {
     const word::ReadResult r = read(doc.build());
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.inlineShapes.size(), size_t(1));
-    const picture::Crop crop = r.model.inlineShapes[0].picture.crop();
+    const picture::Crop crop = r.model.inlineShapes[0].picture().crop();
     QCOMPARE(crop.left, 0.25);
     QCOMPARE(crop.top, 0.5);
     QCOMPARE(crop.right, 0.0);
-    QCOMPARE(r.model.inlineShapes[0].picture.size(), QSize(6, 4));
+    QCOMPARE(r.model.inlineShapes[0].picture().size(), QSize(6, 4));
 }
 
 void DocReaderTest::ole_object_storage_reference_not_counted_twice() {
@@ -252,7 +252,7 @@ void DocReaderTest::ole_object_storage_reference_not_counted_twice() {
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.inlineShapes.size(), size_t(2));
     QCOMPARE(r.model.inlineShapes[0].kind, Kind::OleObject);
-    QCOMPARE(r.model.inlineShapes[0].picture.encoded(), emf);
+    QCOMPARE(r.model.inlineShapes[0].picture().encoded(), emf);
     QCOMPARE(r.model.inlineShapes[1].kind, Kind::Picture);
 }
 
@@ -269,7 +269,7 @@ void DocReaderTest::floating_blip_in_worddocument_stream() {
     QCOMPARE(r.model.inlineShapes.size(), size_t(0));
     QCOMPARE(r.model.floatingShapes.size(), size_t(1));
     QCOMPARE(r.model.floatingShapes[0].kind, Kind::Picture);
-    QCOMPARE(r.model.floatingShapes[0].picture.encoded(), png);
+    QCOMPARE(r.model.floatingShapes[0].picture().encoded(), png);
 }
 
 void DocReaderTest::floating_order_is_anchor_order_not_drawing_order() {
@@ -287,10 +287,10 @@ void DocReaderTest::floating_order_is_anchor_order_not_drawing_order() {
     const word::ReadResult r = read(doc.build());
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.floatingShapes.size(), size_t(3));
-    QCOMPARE(r.model.floatingShapes[0].picture.size(), QSize(2, 2));
-    QCOMPARE(r.model.floatingShapes[1].picture.format(), picture::Format::Emf);
-    QCOMPARE(r.model.floatingShapes[1].picture.encoded(), minimalEmf(QSize(2540, 2540)));
-    QCOMPARE(r.model.floatingShapes[2].picture.size(), QSize(1, 1));
+    QCOMPARE(r.model.floatingShapes[0].picture().size(), QSize(2, 2));
+    QCOMPARE(r.model.floatingShapes[1].picture().format(), picture::Format::Emf);
+    QCOMPARE(r.model.floatingShapes[1].picture().encoded(), minimalEmf(QSize(2540, 2540)));
+    QCOMPARE(r.model.floatingShapes[2].picture().size(), QSize(1, 1));
 }
 
 void DocReaderTest::floating_shapes_without_picture_data() {
@@ -320,7 +320,7 @@ void DocReaderTest::floating_shapes_without_picture() {
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.floatingShapes.size(), size_t(1));
     QCOMPARE(r.model.floatingShapes[0].kind, kind);
-    QVERIFY(r.model.floatingShapes[0].picture.isNull());
+    QVERIFY(r.model.floatingShapes[0].picture().isNull());
 }
 
 void DocReaderTest::floating_anchor_to_missing_shape_is_skipped() {
@@ -330,7 +330,7 @@ void DocReaderTest::floating_anchor_to_missing_shape_is_skipped() {
     const word::ReadResult r = read(doc.build());
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.floatingShapes.size(), size_t(1));
-    QCOMPARE(r.model.floatingShapes[0].picture.size(), QSize(2, 2));
+    QCOMPARE(r.model.floatingShapes[0].picture().size(), QSize(2, 2));
 }
 
 void DocReaderTest::group_children_in_group_coordinates() {
@@ -394,7 +394,7 @@ void DocReaderTest::compressed_emf_with_lying_size_gives_no_picture() {
     const word::ReadResult r = read(doc.build());
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.inlineShapes.size(), size_t(1));
-    QVERIFY(r.model.inlineShapes[0].picture.isNull());
+    QVERIFY(r.model.inlineShapes[0].picture().isNull());
 }
 
 void DocReaderTest::failures_data() {
@@ -570,8 +570,8 @@ void DocReaderTest::interleaved_stream_sectors_read_like_contiguous_ones() {
         QVERIFY2(r.ok(), qPrintable(r.reason));
         QCOMPARE(r.model.inlineShapes.size(), size_t(1));
         QCOMPARE(r.model.floatingShapes.size(), size_t(1));
-        QCOMPARE(r.model.inlineShapes[0].picture.encoded(), big);
-        QCOMPARE(r.model.floatingShapes[0].picture.encoded(), big);
+        QCOMPARE(r.model.inlineShapes[0].picture().encoded(), big);
+        QCOMPARE(r.model.floatingShapes[0].picture().encoded(), big);
     }
 }
 

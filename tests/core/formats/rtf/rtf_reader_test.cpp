@@ -155,8 +155,8 @@ QByteArray doc(const QByteArray& body) {
 QString formats(const std::vector<Shape>& shapes) {
     QStringList out;
     for (const Shape& s : shapes) {
-        out << (s.picture.isNull() ? QStringLiteral("-")
-                                   : pictrove::picture::formatName(s.picture.format()));
+        out << (s.picture().isNull() ? QStringLiteral("-")
+                                     : pictrove::picture::formatName(s.picture().format()));
     }
     return out.join(QLatin1Char(','));
 }
@@ -285,12 +285,12 @@ void RtfReaderTest::inlinePictureFormats() {
     QVERIFY(r.model.floatingShapes.empty());
     const Shape& s = r.model.inlineShapes.front();
     QCOMPARE(s.kind, kind);
-    QCOMPARE(s.picture.format(), format);
-    QCOMPARE(s.picture.size(), size);
-    QVERIFY(s.picture.encoded().endsWith(payload));
+    QCOMPARE(s.picture().format(), format);
+    QCOMPARE(s.picture().size(), size);
+    QVERIFY(s.picture().encoded().endsWith(payload));
     if (format != Format::None) {
         // Whatever the stored form, the picture stands alone as a file.
-        QVERIFY2(!s.picture.toImage().isNull(), "the picture does not decode");
+        QVERIFY2(!s.picture().toImage().isNull(), "the picture does not decode");
     }
 }
 
@@ -324,7 +324,7 @@ void RtfReaderTest::mainTextOnly() {
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(formats(r.model.inlineShapes), QStringLiteral("jpeg"));
     for (const Shape& s : r.model.floatingShapes)
-        QVERIFY(s.picture.isNull());
+        QVERIFY(s.picture().isNull());
 }
 
 void RtfReaderTest::floatingShapes_data() {
@@ -353,7 +353,7 @@ void RtfReaderTest::floatingShapes() {
     QVERIFY(r.model.inlineShapes.empty());
     QCOMPARE(r.model.floatingShapes.size(), size_t(1));
     QCOMPARE(r.model.floatingShapes[0].kind, kind);
-    QCOMPARE(r.model.floatingShapes[0].picture.format(), format);
+    QCOMPARE(r.model.floatingShapes[0].picture().format(), format);
 }
 
 void RtfReaderTest::rtf_shprslt_fallback_not_counted() {
@@ -365,7 +365,7 @@ void RtfReaderTest::rtf_shprslt_fallback_not_counted() {
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QVERIFY(r.model.inlineShapes.empty());
     QCOMPARE(formats(r.model.floatingShapes), QStringLiteral("png,emf,-"));
-    QCOMPARE(r.model.floatingShapes[0].picture.encoded(), png());
+    QCOMPARE(r.model.floatingShapes[0].picture().encoded(), png());
 }
 
 void RtfReaderTest::pseudoInlineShapeOrderedAmongPictures() {
@@ -481,7 +481,7 @@ void RtfReaderTest::crop() {
     const ReadResult r = pictrove::word::readRtf(doc(body));
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.model.inlineShapes.size(), size_t(1));
-    const auto& p = r.model.inlineShapes[0].picture;
+    const auto p = r.model.inlineShapes[0].picture();
     QVERIFY(qFuzzyCompare(1 + p.crop().left, 1 + crop.left));
     QVERIFY(qFuzzyCompare(1 + p.crop().top, 1 + crop.top));
     QVERIFY(qFuzzyCompare(1 + p.crop().right, 1 + crop.right));
@@ -539,8 +539,8 @@ void RtfReaderTest::damage() {
     QVERIFY2(r.reason.contains(reasonPart), qPrintable(r.reason));
     QCOMPARE(int(r.model.inlineShapes.size()), inlineCount);
     if (r.ok() && inlineCount == 2) {
-        QVERIFY(r.model.inlineShapes[0].picture.isNull());
-        QVERIFY(!r.model.inlineShapes[1].picture.isNull());
+        QVERIFY(r.model.inlineShapes[0].picture().isNull());
+        QVERIFY(!r.model.inlineShapes[1].picture().isNull());
     }
 }
 
@@ -600,7 +600,7 @@ void RtfReaderTest::corpusAgreesWithManifest() {
         QVERIFY2(r.ok(), qPrintable(doc.fileName() + QStringLiteral(": ") + r.reason));
         auto withImage = [](const std::vector<Shape>& shapes) {
             return int(std::count_if(shapes.begin(), shapes.end(), [](const Shape& s) {
-                return !s.picture.isNull() || !s.children.empty();
+                return !s.picture().isNull() || !s.children.empty();
             }));
         };
         QCOMPARE(withImage(r.model.inlineShapes), wantInline);
