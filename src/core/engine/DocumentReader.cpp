@@ -64,71 +64,130 @@ bool isOdtMimetype(const QByteArray& m) {
 
 }  // namespace
 
-DocumentFormat sniffDocumentFormat(const QByteArray& bytes) {
-    if (startsWith(bytes, "{\\rtf"))
-        return DocumentFormat::Rtf;
-    if (startsWith(bytes, kOle2))
-        return DocumentFormat::Compound;
-    if (isZip(bytes)) {
-        OpenStatus status;
-        QString why;
-        auto archive = ZipArchive::open(bytes, status, why);
-        if (!archive)
-            return DocumentFormat::Zip;
-        if (archive->contains(QStringLiteral("[Content_Types].xml")))
-            return DocumentFormat::OoxmlPackage;
-        QByteArray mimetype;
-        if (archive->contains(QStringLiteral("mimetype")) &&
-            archive->read(QStringLiteral("mimetype"), mimetype, status, why) &&
-            isOdtMimetype(mimetype))
-            return DocumentFormat::OdtPackage;
-        return DocumentFormat::Zip;
+class FormatProbe {
+  public:
+    explicit FormatProbe(const QByteArray& b) : bytes(b) {}
+
+    const QByteArray& bytes;
+
+    // The zip archive, opened at the first call; null when the bytes are no zip or it
+    // cannot be opened (zipStatus and zipWhy then say why).
+    ZipArchive* archive() {
+        if (!zipTried_ && isZip(bytes)) {
+            zipTried_ = true;
+            archive_ = ZipArchive::open(bytes, zipStatus, zipWhy);
+        }
+        return archive_.get();
     }
-    const QByteArray root = xmlRootName(bytes);
-    if (root == "package")
-        return DocumentFormat::FlatOpc;
-    if (root == "wordDocument")
-        return DocumentFormat::WordXml2003;
-    return DocumentFormat::Unknown;
+    std::unique_ptr<ZipArchive> takeArchive() { return std::move(archive_); }
+
+    // The archive's mimetype entry, read at the first call; nullopt when there is none
+    // or it cannot be read (mimetypeStatus and mimetypeWhy then say why).
+    const std::optional<QByteArray>& mimetype() {
+        if (!mimetypeTried_ && archive() && archive()->contains(QStringLiteral("mimetype"))) {
+            mimetypeTried_ = true;
+            QByteArray m;
+            if (archive()->read(QStringLiteral("mimetype"), m, mimetypeStatus, mimetypeWhy))
+                mimetype_ = std::move(m);
+        }
+        return mimetype_;
+    }
+
+    // The local name of the XML root element, found at the first call.
+    const QByteArray& xmlRoot() {
+        if (!rootTried_) {
+            rootTried_ = true;
+            root_ = xmlRootName(bytes);
+        }
+        return root_;
+    }
+
+    OpenStatus zipStatus = OpenStatus::Ok;
+    QString zipWhy;
+    OpenStatus mimetypeStatus = OpenStatus::Ok;
+    QString mimetypeWhy;
+
+  private:
+    bool zipTried_ = false;
+    std::unique_ptr<ZipArchive> archive_;
+    bool mimetypeTried_ = false;
+    std::optional<QByteArray> mimetype_;
+    bool rootTried_ = false;
+    QByteArray root_;
+};
+
+namespace {
+
+const ReadableFormat kReadableFormats[] = {
+    {DocumentFormat::Rtf, [](FormatProbe& p) { return startsWith(p.bytes, "{\\rtf"); },
+     [](FormatProbe& p) { return readRtf(p.bytes); }},
+    {DocumentFormat::Compound, [](FormatProbe& p) { return startsWith(p.bytes, kOle2); },
+     [](FormatProbe& p) { return doc::readBinaryDocument(p.bytes); }},
+    {DocumentFormat::OoxmlPackage,
+     [](FormatProbe& p) {
+         return p.archive() && p.archive()->contains(QStringLiteral("[Content_Types].xml"));
+     },
+     [](FormatProbe& p) { return readOpcPackage(zipPartSource(p.takeArchive())); }},
+    {DocumentFormat::OdtPackage,
+     [](FormatProbe& p) {
+         return p.archive() && !p.archive()->contains(QStringLiteral("[Content_Types].xml")) &&
+                p.mimetype() && isOdtMimetype(*p.mimetype());
+     },
+     [](FormatProbe& p) { return readOdtPackage(p.takeArchive()); }},
+    {DocumentFormat::FlatOpc, [](FormatProbe& p) { return p.xmlRoot() == "package"; },
+     [](FormatProbe& p) { return readFlatOpc(p.bytes); }},
+    {DocumentFormat::WordXml2003, [](FormatProbe& p) { return p.xmlRoot() == "wordDocument"; },
+     [](FormatProbe& p) { return readWordXml2003(p.bytes); }},
+};
+
+const ReadableFormat* findFormat(FormatProbe& probe) {
+    for (const ReadableFormat& f : kReadableFormats) {
+        if (f.detect(probe))
+            return &f;
+    }
+    return nullptr;
 }
 
-ReadResult readDocument(const QByteArray& bytes) {
-    if (startsWith(bytes, "{\\rtf"))
-        return readRtf(bytes);
-    if (startsWith(bytes, kOle2))
-        return doc::readBinaryDocument(bytes);
-    if (isZip(bytes)) {
-        OpenStatus status;
-        QString why;
-        auto archive = ZipArchive::open(bytes, status, why);
-        if (!archive)
-            return ReadResult::failure(status, why);
-        if (archive->contains(QStringLiteral("[Content_Types].xml")))
-            return readOpcPackage(zipPartSource(std::move(archive)));
-        QByteArray mimetype;
-        if (archive->contains(QStringLiteral("mimetype"))) {
-            if (!archive->read(QStringLiteral("mimetype"), mimetype, status, why))
-                return ReadResult::failure(status, why);
-            if (isOdtMimetype(mimetype))
-                return readOdtPackage(std::move(archive));
-            return ReadResult::failure(
-                OpenStatus::NotAWordDocument,
-                QStringLiteral("an OpenDocument package of type %1, not a text document")
-                    .arg(QString::fromUtf8(mimetype.trimmed().left(100))));
-        }
-        return ReadResult::failure(OpenStatus::NotAWordDocument,
-                                   QStringLiteral("a zip archive that is no document package"));
+// Why bytes that no reader accepts are no document.
+ReadResult notADocument(FormatProbe& probe) {
+    if (isZip(probe.bytes)) {
+        if (!probe.archive())
+            return ReadResult::failure(probe.zipStatus, probe.zipWhy);
+        if (!probe.archive()->contains(QStringLiteral("mimetype")))
+            return ReadResult::failure(OpenStatus::NotAWordDocument,
+                                       QStringLiteral("a zip archive that is no document package"));
+        if (!probe.mimetype())
+            return ReadResult::failure(probe.mimetypeStatus, probe.mimetypeWhy);
+        return ReadResult::failure(
+            OpenStatus::NotAWordDocument,
+            QStringLiteral("an OpenDocument package of type %1, not a text document")
+                .arg(QString::fromUtf8(probe.mimetype()->trimmed().left(100))));
     }
-    const QByteArray root = xmlRootName(bytes);
-    if (root == "package")
-        return readFlatOpc(bytes);
-    if (root == "wordDocument")
-        return readWordXml2003(bytes);
-    if (bytes.isEmpty())
+    if (probe.bytes.isEmpty())
         return ReadResult::failure(OpenStatus::NotAWordDocument,
                                    QStringLiteral("the file is empty"));
     return ReadResult::failure(OpenStatus::NotAWordDocument,
                                QStringLiteral("the file is in no format a word processor opens"));
+}
+
+}  // namespace
+
+std::span<const ReadableFormat> readableFormats() {
+    return kReadableFormats;
+}
+
+DocumentFormat sniffDocumentFormat(const QByteArray& bytes) {
+    FormatProbe probe(bytes);
+    if (const ReadableFormat* f = findFormat(probe))
+        return f->format;
+    return isZip(bytes) ? DocumentFormat::Zip : DocumentFormat::Unknown;
+}
+
+ReadResult readDocument(const QByteArray& bytes) {
+    FormatProbe probe(bytes);
+    if (const ReadableFormat* f = findFormat(probe))
+        return f->read(probe);
+    return notADocument(probe);
 }
 
 ReadResult readDocumentFile(const QString& path) {

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <span>
+
 namespace pictrove::word {
 
 // The document formats the engine tells apart, always from the bytes.
@@ -19,10 +21,27 @@ enum class DocumentFormat {
     Zip,           // a zip that is no package we read
 };
 
-// Decides the format from the leading bytes (for zips: from the entry names).
+// The bytes of one document and what telling its format apart learnt from them (the
+// opened zip, its mimetype, the XML root), so that the reader need not learn it again.
+class FormatProbe;
+
+// A format the engine reads: how its bytes are told apart, and how they are read. No two
+// entries accept the same bytes.
+struct ReadableFormat {
+    DocumentFormat format;
+    bool (*detect)(FormatProbe& probe);
+    ReadResult (*read)(FormatProbe& probe);
+};
+
+// Every format the engine reads, each once.
+std::span<const ReadableFormat> readableFormats();
+
+// Decides the format from the leading bytes (for zips: from the entry names): the entry
+// of readableFormats() that accepts the bytes, else Zip or Unknown.
 DocumentFormat sniffDocumentFormat(const QByteArray& bytes);
 
-// Reads a whole document from its bytes, whatever its format.
+// Reads a whole document from its bytes with the reader of the format
+// sniffDocumentFormat() finds; other bytes fail with the reason they are no document.
 ReadResult readDocument(const QByteArray& bytes);
 
 // Reads the file at `path` and then readDocument(). Files larger than
