@@ -2,9 +2,13 @@
 // and exit statuses.
 
 #include "support/TestDocuments.h"
+#include "support/TestUtils.h"
+
+#include "core/extract/DocumentExtraction.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -80,6 +84,34 @@ class CliTest : public QObject {
                  QStringLiteral("pictrove-cli: %1: the file is in no format a word "
                                 "processor opens")
                      .arg(bad));
+    }
+
+    void list_rows_are_the_rows_of_a_run_over_the_corpus() {
+        const QString corpus = test::corpusDir();
+        if (corpus.isEmpty())
+            QSKIP("no corpus beside this checkout");
+        QStringList files;
+        for (const QFileInfo& f : QDir(corpus).entryInfoList(QDir::Files, QDir::Name))
+            files.append(f.absoluteFilePath());
+        QVERIFY(!files.isEmpty());
+
+        const Run listed = cli(QStringList{QStringLiteral("list")} + files);
+        QStringList listRows = listed.out.split(u'\n', Qt::SkipEmptyParts).mid(1);
+        for (QString& row : listRows)
+            row = row.section(u'\t', 0, 1);
+
+        QTemporaryDir temporary;
+        const extract::ExtractionEnvironment env = extract::defaultEnvironment(temporary.path());
+        extract::ResultStore store;
+        int counter = 1;
+        for (const QString& file : std::as_const(files))
+            extract::ExtractImagesFromDocument(file, counter, store, env);
+        QStringList runRows;
+        for (int r = 1; r <= store.rowCount(); ++r)
+            runRows.append(store.rowText(r) + u'\t' + store.rowNumber(r));
+
+        QVERIFY(!runRows.isEmpty());
+        QCOMPARE(listRows, runRows);
     }
 
     void save_writes_what_the_window_would_with_the_same_messages() {

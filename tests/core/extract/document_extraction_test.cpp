@@ -151,6 +151,52 @@ class DocumentExtractionTest : public QObject {
         QCOMPARE(store.rowCount(), 0);
     }
 
+    void everyCopyIsReportedWithWhatTheClipboardHolds() {
+        // The one sequence behind a run and a listing: every step is reported, also one
+        // whose shape gives no picture, with its number, collection and index.
+        test::ScriptedEngine engine;
+        auto& doc = engine.documents[QStringLiteral("/d/A.docx")];
+        doc.inlinePictures = {test::solidPicture(1, 1), picture::Picture()};
+        doc.floatingPictures = {test::solidPicture(3, 3)};
+        QStringList steps;
+        const auto outcome = extract::CopyDocumentShapes(
+            QStringLiteral("/d/A.docx"),
+            [&](const extract::CopiedShape& step) {
+                const QSize size = step.picture.size();
+                steps.append(QStringLiteral("%1 %2 %3 %4 %5x%6")
+                                 .arg(step.document)
+                                 .arg(step.number)
+                                 .arg(step.collection == extract::CopiedShape::Collection::Inline
+                                          ? "inline"
+                                          : "floating")
+                                 .arg(step.index)
+                                 .arg(size.width())
+                                 .arg(size.height()));
+            },
+            engine.environment(QString()));
+        QVERIFY(outcome.opened);
+        QCOMPARE(steps, QStringList({"/d/A.docx 1 inline 1 1x1", "/d/A.docx 2 inline 2 -1x-1",
+                                     "/d/A.docx 3 floating 1 3x3"}));
+        QCOMPARE(engine.calls.last(), QStringLiteral("quit"));
+    }
+
+    void holdersKeepHolderZeroAndGrowOnDemand() {
+        extract::PictureHolders holders;
+        QCOMPARE(holders.count(), 1);
+        QVERIFY(!holders.create(0));
+        QVERIFY(!holders.create(-1));
+        QVERIFY(!holders.set(2, test::solidPicture(1, 1)));
+        QVERIFY(holders.create(2));  // holder 1 comes with it, empty
+        QCOMPARE(holders.count(), 3);
+        QVERIFY(holders.get(1).isNull());
+        QVERIFY(holders.set(0, test::solidPicture(4, 4)));
+        QVERIFY(holders.set(2, test::solidPicture(2, 2)));
+        holders.keepFirstOnly();
+        QCOMPARE(holders.count(), 1);
+        QCOMPARE(holders.get(0).size(), QSize(4, 4));
+        QVERIFY(holders.get(2).isNull());
+    }
+
     void pathWithoutExtension_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
