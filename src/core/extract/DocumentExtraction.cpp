@@ -20,11 +20,8 @@ EngineEnvironment realEngine() {
 }
 
 ExtractionEnvironment defaultEnvironment(const QString& temporaryFolder) {
-    ExtractionEnvironment env;
-    static_cast<EngineEnvironment&>(env) = realEngine();
+    ExtractionEnvironment env{realEngine(), temporaryFolder, picture::PictureStore::create()};
     env.yield = [] { QCoreApplication::processEvents(); };
-    env.temporaryFolder = temporaryFolder;
-    env.store = picture::PictureStore::create();
     return env;
 }
 
