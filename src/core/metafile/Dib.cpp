@@ -1,12 +1,14 @@
 #include "core/metafile/Dib.h"
 
-#include "core/metafile/ByteReader.h"
+#include "core/bytes/ByteReader.h"
 
 #include <array>
 #include <bit>
 #include <vector>
 
 namespace pictrove::metafile {
+
+using bytes::ByteReader;
 
 namespace {
 

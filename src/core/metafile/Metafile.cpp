@@ -1,11 +1,13 @@
 #include "core/metafile/Metafile.h"
 
-#include "core/metafile/ByteReader.h"
+#include "core/bytes/ByteReader.h"
 #include "core/metafile/Readers.h"
 
 #include <cmath>
 
 namespace pictrove::metafile {
+
+using bytes::ByteReader;
 
 Format sniff(QByteArrayView bytes) {
     const ByteReader r(bytes);

@@ -1,35 +1,14 @@
 #include "core/picture/PictureHeader.h"
 
+#include "core/bytes/ByteReader.h"
+
 #include <QtEndian>
 
 namespace pictrove::picture {
 
+using bytes::ByteReader;
+
 namespace {
-
-class Reader {
-  public:
-    explicit Reader(QByteArrayView b) : b_(b) {}
-    bool has(qsizetype off, qsizetype n) const {
-        return off >= 0 && n >= 0 && off <= b_.size() && n <= b_.size() - off;
-    }
-    quint8 u8(qsizetype off) const { return has(off, 1) ? quint8(b_[off]) : 0; }
-    quint16 u16be(qsizetype off) const {
-        return has(off, 2) ? qFromBigEndian<quint16>(b_.data() + off) : 0;
-    }
-    quint32 u32be(qsizetype off) const {
-        return has(off, 4) ? qFromBigEndian<quint32>(b_.data() + off) : 0;
-    }
-    quint16 u16le(qsizetype off) const {
-        return has(off, 2) ? qFromLittleEndian<quint16>(b_.data() + off) : 0;
-    }
-    quint32 u32le(qsizetype off) const {
-        return has(off, 4) ? qFromLittleEndian<quint32>(b_.data() + off) : 0;
-    }
-    qsizetype size() const { return b_.size(); }
-
-  private:
-    QByteArrayView b_;
-};
 
 std::optional<QSize> sized(qint64 w, qint64 h) {
     if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
@@ -37,13 +16,13 @@ std::optional<QSize> sized(qint64 w, qint64 h) {
     return QSize(int(w), int(h));
 }
 
-std::optional<QSize> pngSize(const Reader& r) {
+std::optional<QSize> pngSize(const ByteReader& r) {
     if (!r.has(8, 16) || r.u32be(12) != 0x49484452u)  // "IHDR"
         return std::nullopt;
     return sized(r.u32be(16), r.u32be(20));
 }
 
-std::optional<QSize> jpegSize(const Reader& r) {
+std::optional<QSize> jpegSize(const ByteReader& r) {
     qsizetype i = 2;
     while (r.has(i, 2)) {
         if (r.u8(i) != 0xFF)
@@ -76,33 +55,33 @@ std::optional<QSize> jpegSize(const Reader& r) {
     return std::nullopt;
 }
 
-std::optional<QSize> gifSize(const Reader& r) {
+std::optional<QSize> gifSize(const ByteReader& r) {
     if (!r.has(6, 4))
         return std::nullopt;
-    return sized(r.u16le(6), r.u16le(8));
+    return sized(r.u16(6), r.u16(8));
 }
 
 // The size of a DIB header at `off`.
-std::optional<QSize> dibSize(const Reader& r, qsizetype off) {
-    const quint32 headerSize = r.u32le(off);
+std::optional<QSize> dibSize(const ByteReader& r, qsizetype off) {
+    const quint32 headerSize = r.u32(off);
     if (headerSize == 12) {
         if (!r.has(off, 12))
             return std::nullopt;
-        return sized(r.u16le(off + 4), r.u16le(off + 6));
+        return sized(r.u16(off + 4), r.u16(off + 6));
     }
     if (headerSize < 40 || !r.has(off, 16))
         return std::nullopt;
-    const qint64 w = qint32(r.u32le(off + 4));
-    qint64 h = qint32(r.u32le(off + 8));
+    const qint64 w = qint32(r.u32(off + 4));
+    qint64 h = qint32(r.u32(off + 8));
     if (h < 0)
         h = -h;  // top-down
     return sized(w, h);
 }
 
-std::optional<QSize> tiffSize(const Reader& r) {
+std::optional<QSize> tiffSize(const ByteReader& r) {
     const bool le = r.u8(0) == 'I';
-    auto u16 = [&](qsizetype o) { return le ? r.u16le(o) : r.u16be(o); };
-    auto u32 = [&](qsizetype o) { return le ? r.u32le(o) : r.u32be(o); };
+    auto u16 = [&](qsizetype o) { return le ? r.u16(o) : r.u16be(o); };
+    auto u32 = [&](qsizetype o) { return le ? r.u32(o) : r.u32be(o); };
     const qsizetype ifd = qsizetype(u32(4));
     if (!r.has(ifd, 2))
         return std::nullopt;
@@ -126,7 +105,7 @@ std::optional<QSize> tiffSize(const Reader& r) {
 }  // namespace
 
 std::optional<QSize> rasterHeaderSize(QByteArrayView bytes, Format format) {
-    const Reader r(bytes);
+    const ByteReader r(bytes);
     switch (format) {
         case Format::Png:
             return pngSize(r);
@@ -150,10 +129,10 @@ namespace {
 
 // Bytes between the DIB header and the pixels (colour table, bit masks); -1 when the
 // header is implausible.
-qint64 dibPaletteBytes(const Reader& r) {
-    const quint32 headerSize = r.u32le(0);
+qint64 dibPaletteBytes(const ByteReader& r) {
+    const quint32 headerSize = r.u32(0);
     if (headerSize == 12) {
-        const quint16 planes = r.u16le(8), bpp = r.u16le(10);
+        const quint16 planes = r.u16(8), bpp = r.u16(10);
         if (planes != 1 || !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24))
             return -1;
         return bpp <= 8 ? qint64(3) << bpp : 0;
@@ -162,8 +141,8 @@ qint64 dibPaletteBytes(const Reader& r) {
           headerSize == 108 || headerSize == 124) ||
         !r.has(0, 40))
         return -1;
-    const quint16 planes = r.u16le(12), bpp = r.u16le(14);
-    const quint32 compression = r.u32le(16), used = r.u32le(32);
+    const quint16 planes = r.u16(12), bpp = r.u16(14);
+    const quint32 compression = r.u32(16), used = r.u32(32);
     if (planes != 1 || !(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32) ||
         compression > 6 || used > 65536)
         return -1;
@@ -176,16 +155,16 @@ qint64 dibPaletteBytes(const Reader& r) {
 }  // namespace
 
 bool looksLikeDib(QByteArrayView bytes) {
-    const Reader r(bytes);
+    const ByteReader r(bytes);
     const qint64 palette = dibPaletteBytes(r);
-    return palette >= 0 && dibSize(r, 0) && qint64(r.u32le(0)) + palette <= r.size();
+    return palette >= 0 && dibSize(r, 0) && qint64(r.u32(0)) + palette <= r.size();
 }
 
 QByteArray bmpFromDib(QByteArrayView dib) {
     if (!looksLikeDib(dib))
         return {};
-    const Reader r(dib);
-    const quint32 offBits = quint32(14 + r.u32le(0) + quint32(dibPaletteBytes(r)));
+    const ByteReader r(dib);
+    const quint32 offBits = quint32(14 + r.u32(0) + quint32(dibPaletteBytes(r)));
     QByteArray out(14, '\0');
     out[0] = 'B';
     out[1] = 'M';

@@ -1,6 +1,6 @@
 #include "core/platform/CursorFile.h"
 
-#include <QtEndian>
+#include "core/bytes/ByteReader.h"
 
 namespace pictrove::platform {
 
@@ -15,20 +15,20 @@ std::optional<CursorHeader> readCursorHeader(QByteArrayView bytes, QString* erro
     if (bytes.size() < kHeader + kEntry) {
         return fail("file is shorter than a cursor header");
     }
-    const uchar* d = reinterpret_cast<const uchar*>(bytes.data());
-    if (qFromLittleEndian<quint16>(d) != 0 || qFromLittleEndian<quint16>(d + 2) != 2) {
+    const bytes::ByteReader r(bytes);
+    if (r.u16(0) != 0 || r.u16(2) != 2) {
         return fail("not a cursor file");
     }
-    if (qFromLittleEndian<quint16>(d + 4) == 0) {
+    if (r.u16(4) == 0) {
         return fail("cursor file holds no image");
     }
-    const uchar* e = d + kHeader;
+    const qint64 e = kHeader;
     CursorHeader h;
-    h.size = QSize(e[0] == 0 ? 256 : e[0], e[1] == 0 ? 256 : e[1]);
-    h.hotspot = QPoint(qMin<int>(qFromLittleEndian<quint16>(e + 4), h.size.width() - 1),
-                       qMin<int>(qFromLittleEndian<quint16>(e + 6), h.size.height() - 1));
-    h.imageBytes = qFromLittleEndian<quint32>(e + 8);
-    h.imageOffset = qFromLittleEndian<quint32>(e + 12);
+    h.size = QSize(r.u8(e) == 0 ? 256 : r.u8(e), r.u8(e + 1) == 0 ? 256 : r.u8(e + 1));
+    h.hotspot = QPoint(qMin<int>(r.u16(e + 4), h.size.width() - 1),
+                       qMin<int>(r.u16(e + 6), h.size.height() - 1));
+    h.imageBytes = r.u32(e + 8);
+    h.imageOffset = r.u32(e + 12);
     const quint64 end = quint64(h.imageOffset) + h.imageBytes;
     if (h.imageBytes == 0 || h.imageOffset < kHeader + kEntry || end > quint64(bytes.size())) {
         return fail("cursor image lies outside the file");

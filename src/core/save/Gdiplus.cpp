@@ -1,5 +1,6 @@
 #include "core/save/Gdiplus.h"
 
+#include "core/bytes/Hex.h"
 #include "core/platform/ReplaceFile.h"
 #include "core/save/OpaqueImage.h"
 
@@ -17,6 +18,8 @@ namespace pictrove::gdiplus {
 
 namespace {
 
+using bytes::hexValue;
+
 // What GDI+ keeps between calls: the live start-up tokens and the images it made.
 struct Registry {
     std::mutex mutex;
@@ -32,19 +35,6 @@ Registry& registry() {
 
 bool started(Registry& r) {
     return !r.tokens.empty();
-}
-
-int hexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'a' && c <= u'f') {
-        return c - u'a' + 10;
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    return -1;
 }
 
 // Reads `digits` hex digits at text[pos]; false when one of them is not hex (a NUL

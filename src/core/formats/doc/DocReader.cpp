@@ -1,12 +1,17 @@
 #include "core/formats/doc/DocReader.h"
 
-#include "core/formats/doc/Bytes.h"
+#include "core/bytes/ByteReader.h"
 #include "core/formats/doc/CompoundFile.h"
 #include "core/formats/doc/OfficeArt.h"
 
 #include <functional>
 
 namespace pictrove::doc {
+
+using bytes::ByteCursor;
+using bytes::ByteReader;
+using bytes::fits;
+using bytes::slice;
 
 using word::OpenStatus;
 using Kind = word::Shape::Kind;
@@ -113,8 +118,9 @@ StoredShape floatingShape(const ArtShape& s, const std::vector<BlipEntry>& store
 bool hasPictureDescriptor(QByteArrayView data, quint32 location) {
     if (!fits(data, location, kPicfSize))
         return false;
-    const qint32 lcb = i32At(data, qsizetype(location));
-    return u16At(data, qsizetype(location) + 4) == kPicfSize && lcb >= kPicfSize &&
+    const ByteReader in(data);
+    const qint32 lcb = in.i32(location);
+    return in.u16(qint64(location) + 4) == kPicfSize && lcb >= kPicfSize &&
            fits(data, location, lcb);
 }
 
@@ -125,31 +131,32 @@ StoredShape readInlineShape(QByteArrayView data, quint32 location, const CharPro
     out.kind = props.ole2 || props.object ? Kind::OleObject : Kind::Picture;
     if (!fits(data, location, kPicfSize))
         return out;
-    const QByteArrayView picf = data.sliced(qsizetype(location));
-    const qint32 lcb = i32At(picf, 0);
-    const quint16 cbHeader = u16At(picf, 4);
-    const qint16 mm = i16At(picf, 6);
-    const qint16 dxaGoal = i16At(picf, 28), dyaGoal = i16At(picf, 30);
+    const ByteReader picf(data.sliced(qsizetype(location)));
+    const qint32 lcb = picf.i32(0);
+    const quint16 cbHeader = picf.u16(4);
+    const qint16 mm = picf.i16(6);
+    const qint16 dxaGoal = picf.i16(28), dyaGoal = picf.i16(30);
     if (cbHeader < kPicfSize || lcb < cbHeader)
         return out;
     // A descriptor that claims more than the stream holds keeps what is there.
     QByteArrayView body =
-        picf.first(std::min<qsizetype>(lcb, picf.size()))
+        picf.bytes()
+            .first(std::min<qsizetype>(lcb, picf.size()))
             .sliced(std::min<qsizetype>(cbHeader, std::min<qsizetype>(lcb, picf.size())));
 
     picture::Crop picfCrop;
     if (dxaGoal > 0) {
-        picfCrop.left = i16At(picf, 36) / double(dxaGoal);
-        picfCrop.right = i16At(picf, 40) / double(dxaGoal);
+        picfCrop.left = picf.i16(36) / double(dxaGoal);
+        picfCrop.right = picf.i16(40) / double(dxaGoal);
     }
     if (dyaGoal > 0) {
-        picfCrop.top = i16At(picf, 38) / double(dyaGoal);
-        picfCrop.bottom = i16At(picf, 42) / double(dyaGoal);
+        picfCrop.top = picf.i16(38) / double(dyaGoal);
+        picfCrop.bottom = picf.i16(42) / double(dyaGoal);
     }
 
     if (mm == kMmShape || mm == kMmShapeFile) {
         if (mm == kMmShapeFile) {
-            const qsizetype skip = body.isEmpty() ? 0 : 1 + u8At(body, 0);
+            const qsizetype skip = body.isEmpty() ? 0 : 1 + ByteReader(body).u8(0);
             body = body.sliced(std::min(skip, body.size()));
         }
         const Parsed<InlineArt> art = parseInlineArt(body);
@@ -171,13 +178,14 @@ StoredShape readInlineShape(QByteArrayView data, quint32 location, const CharPro
     }
     // Descriptors of older style hold the picture itself: a metafile in one of the
     // mapping modes (without placeable header), or a bitmap.
-    const bool placeable = fits(body, 0, 4) && u32At(body, 0) == 0x9AC6CDD7u;
+    const quint32 firstWord = ByteReader(body).u32(0);  // 0 when body is shorter
+    const bool placeable = fits(body, 0, 4) && firstWord == kPlaceableKey;
     if (mm >= 1 && mm <= kMmAnisotropic && !placeable && dxaGoal > 0 && dyaGoal > 0) {
         out.picture = {withPlaceableHeader(body, QRect(0, 0, dxaGoal, dyaGoal), dxaGoal / 1440.0),
                        picfCrop};
     } else if (picture::sniffFormat(body) != picture::Format::None) {
         out.picture = {body.toByteArray(), picfCrop};
-    } else if (fits(body, 0, 4) && (u32At(body, 0) == 40 || u32At(body, 0) == 12)) {
+    } else if (fits(body, 0, 4) && (firstWord == 40 || firstWord == 12)) {
         QString problem;
         out.picture = {dibToBmp(body, &problem), picfCrop};
     }
@@ -287,11 +295,12 @@ Parsed<StoredDocument> scanBinaryDocument(const QByteArray& bytes) {
                 return P::fail(parsed.status, parsed.reason);
             art = std::move(parsed.value);
         }
+        const ByteReader anchors(plcSpa);
         for (qsizetype i = 0; i < n; ++i) {
-            const quint32 cp = u32At(plcSpa, i * 4);
+            const quint32 cp = anchors.u32(i * 4);
             if (cp >= fib.ccpText)
                 continue;
-            const quint32 spid = u32At(plcSpa, (n + 1) * 4 + i * kSpaSize);
+            const quint32 spid = anchors.u32((n + 1) * 4 + i * kSpaSize);
             // An anchor whose shape is not in the drawing shows nothing and is no shape.
             if (const ArtShape* shape = findShape(art.shapes, spid))
                 result.value.floatingShapes.push_back(floatingShape(*shape, art.blipStore, wd));

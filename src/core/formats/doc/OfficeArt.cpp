@@ -1,6 +1,6 @@
 #include "core/formats/doc/OfficeArt.h"
 
-#include "core/formats/doc/Bytes.h"
+#include "core/bytes/ByteReader.h"
 
 #include <zlib.h>
 
@@ -8,6 +8,11 @@
 #include <cmath>
 
 namespace pictrove::doc {
+
+using bytes::ByteCursor;
+using bytes::ByteReader;
+using bytes::fits;
+using bytes::slice;
 
 namespace {
 
@@ -75,7 +80,7 @@ class RecordWalker {
         if (!r) {
             failed_ = true;
             const qint64 at = (body_.data() - origin_) + pos_;
-            const quint16 type = fits(body_, pos_, 4) ? u16At(body_, pos_ + 2) : 0;
+            const quint16 type = fits(body_, pos_, 4) ? ByteReader(body_).u16(pos_ + 2) : 0;
             error_ = QStringLiteral("OfficeArt record %1 at offset %2 is longer than its container")
                          .arg(hex(type))
                          .arg(at);
@@ -119,9 +124,10 @@ class ArtParser {
     // Reads the properties of one FOPT record into shape.
     void readProperties(const ArtRecord& r, ArtShape& shape) {
         const qsizetype count = std::min<qsizetype>(r.instance, r.body.size() / 6);
+        const ByteReader in(r.body);
         for (qsizetype i = 0; i < count; ++i) {
-            const quint16 opid = u16At(r.body, i * 6);
-            const qint32 op = i32At(r.body, i * 6 + 2);
+            const quint16 opid = in.u16(i * 6);
+            const qint32 op = in.i32(i * 6 + 2);
             if (opid & 0x8000)  // complex values are not needed here
                 continue;
             switch (opid & 0x3FFF) {
@@ -156,7 +162,8 @@ class ArtParser {
     }
 
     static QRectF rectOf(QByteArrayView b) {
-        const double l = i32At(b, 0), t = i32At(b, 4), r = i32At(b, 8), bt = i32At(b, 12);
+        const ByteReader in(b);
+        const double l = in.i32(0), t = in.i32(4), r = in.i32(8), bt = in.i32(12);
         return QRectF(QPointF(l, t), QPointF(r, bt)).normalized();
     }
 
@@ -168,8 +175,9 @@ class ArtParser {
                 case kFsp:
                     shape.shapeType = r->instance;
                     if (r->body.size() >= 8) {
-                        shape.spid = u32At(r->body, 0);
-                        shape.fspFlags = u32At(r->body, 4);
+                        const ByteReader in(r->body);
+                        shape.spid = in.u32(0);
+                        shape.fspFlags = in.u32(4);
                     }
                     break;
                 case kFspgr:
@@ -234,13 +242,14 @@ class ArtParser {
         BlipEntry entry;
         if (r.type == kFbse) {
             if (r.body.size() >= kFbseHeaderSize) {
-                const quint32 foDelay = u32At(r.body, 28);
-                const qsizetype cbName = u8At(r.body, 33);
+                const ByteReader in(r.body);
+                const quint32 foDelay = in.u32(28);
+                const qsizetype cbName = in.u8(33);
                 const qsizetype blipAt = kFbseHeaderSize + cbName;
                 if (blipAt < r.body.size()) {
                     if (auto blip = readArtRecord(r.body, blipAt); blip && isBlipType(blip->type))
                         entry.embedded = r.body.sliced(blipAt, blip->size);
-                } else if (u32At(r.body, 24) != 0 && foDelay != 0xFFFFFFFFu) {
+                } else if (in.u32(24) != 0 && foDelay != 0xFFFFFFFFu) {
                     entry.delayOffset = foDelay;  // cRef > 0: the slot is in use
                 }
             }
@@ -294,11 +303,12 @@ std::optional<ArtRecord> readArtRecord(QByteArrayView bytes, qsizetype offset) {
     if (!fits(bytes, offset, 8))
         return std::nullopt;
     ArtRecord r;
-    const quint16 verInst = u16At(bytes, offset);
+    const ByteReader in(bytes);
+    const quint16 verInst = in.u16(offset);
     r.version = verInst & 0xF;
     r.instance = verInst >> 4;
-    r.type = u16At(bytes, offset + 2);
-    const quint32 length = u32At(bytes, offset + 4);
+    r.type = in.u16(offset + 2);
+    const quint32 length = in.u32(offset + 4);
     if (!fits(bytes, offset + 8, length))
         return std::nullopt;
     r.body = bytes.sliced(offset + 8, qsizetype(length));
@@ -328,7 +338,7 @@ Parsed<ArtContent> parseArtContent(QByteArrayView dggInfo) {
     // drawing container each.
     qsizetype pos = dgg->size;
     while (!parser.failed() && pos < dggInfo.size()) {
-        const quint8 label = u8At(dggInfo, pos);
+        const quint8 label = ByteReader(dggInfo).u8(pos);
         auto dg = readArtRecord(dggInfo, pos + 1);
         if (!dg) {
             parser.fail(QStringLiteral("OfficeArt drawing at offset %1 is longer than its data")
@@ -449,15 +459,16 @@ QByteArray dibToBmp(QByteArrayView dib, QString* problem) {
         *problem = QStringLiteral("DIB is too short for its header");
         return {};
     }
-    const quint32 headerSize = u32At(dib, 0);
+    const ByteReader in(dib);
+    const quint32 headerSize = in.u32(0);
     qint64 palette = 0;
     if (headerSize == 12) {
-        const quint16 bpp = u16At(dib, 10);
+        const quint16 bpp = in.u16(10);
         palette = bpp <= 8 ? (qint64(1) << bpp) * 3 : 0;
     } else if (headerSize >= 40 && headerSize <= quint32(dib.size())) {
-        const quint16 bpp = u16At(dib, 14);
-        const quint32 compression = u32At(dib, 16);
-        const quint32 clrUsed = u32At(dib, 32);
+        const quint16 bpp = in.u16(14);
+        const quint32 compression = in.u32(16);
+        const quint32 clrUsed = in.u32(32);
         const qint64 colors = clrUsed ? qint64(clrUsed) : (bpp <= 8 ? qint64(1) << bpp : 0);
         palette = colors * 4;
         if (headerSize == 40 && compression == 3)
@@ -486,15 +497,16 @@ QByteArray dibToBmp(QByteArrayView dib, QString* problem) {
 QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthInches) {
     // The window origin and extent give the logical bounds of the drawing.
     std::optional<QPoint> org, ext;
-    if (fits(wmf, 0, 18)) {
-        qint64 pos = qint64(u16At(wmf, 2)) * 2;
-        for (int n = 0; n < 4096 && fits(wmf, pos, 6) && !(org && ext); ++n) {
-            const qint64 words = u32At(wmf, qsizetype(pos));
-            const quint16 function = u16At(wmf, qsizetype(pos) + 4);
+    const ByteReader in(wmf);
+    if (in.has(0, 18)) {
+        qint64 pos = qint64(in.u16(2)) * 2;
+        for (int n = 0; n < 4096 && in.has(pos, 6) && !(org && ext); ++n) {
+            const qint64 words = in.u32(qsizetype(pos));
+            const quint16 function = in.u16(qsizetype(pos) + 4);
             if (words < 3 || function == 0)
                 break;
             if ((function == 0x020B || function == 0x020C) && fits(wmf, pos + 6, 4)) {
-                const QPoint p(i16At(wmf, qsizetype(pos) + 8), i16At(wmf, qsizetype(pos) + 6));
+                const QPoint p(in.i16(qsizetype(pos) + 8), in.i16(qsizetype(pos) + 6));
                 (function == 0x020B ? org : ext) = p;
             }
             pos += words * 2;
@@ -514,7 +526,7 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
 
     QByteArray out;
     out.reserve(22 + wmf.size());
-    putU32(out, 0x9AC6CDD7u);
+    putU32(out, kPlaceableKey);
     putU16(out, 0);
     putU16(out, quint16(clamp16(bounds.left())));
     putU16(out, quint16(clamp16(bounds.top())));
@@ -524,7 +536,7 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
     putU32(out, 0);
     quint16 checksum = 0;
     for (int i = 0; i < 10; ++i)
-        checksum ^= u16At(out, i * 2);
+        checksum ^= ByteReader(out).u16(i * 2);
     putU16(out, checksum);
     out.append(wmf.data(), wmf.size());
     return out;
@@ -551,15 +563,16 @@ QByteArray decodeBlip(QByteArrayView record, QString* problem) {
                 *problem = QStringLiteral("PICT pictures are not supported");
                 return {};
             }
-            const quint32 cbSize = u32At(body, headerAt);
+            const ByteReader header(body);
+            const quint32 cbSize = header.u32(headerAt);
             auto clampInt = [](qint64 v) { return int(std::clamp<qint64>(v, -32768, 32767)); };
-            const qint64 left = i32At(body, headerAt + 4), top = i32At(body, headerAt + 8);
+            const qint64 left = header.i32(headerAt + 4), top = header.i32(headerAt + 8);
             const QRect bounds(clampInt(left), clampInt(top),
-                               clampInt(i32At(body, headerAt + 12) - left),
-                               clampInt(i32At(body, headerAt + 16) - top));
-            const qint32 emuWidth = i32At(body, headerAt + 20);
-            const quint32 cbSave = u32At(body, headerAt + 28);
-            const quint8 compression = u8At(body, headerAt + 32);
+                               clampInt(header.i32(headerAt + 12) - left),
+                               clampInt(header.i32(headerAt + 16) - top));
+            const qint32 emuWidth = header.i32(headerAt + 20);
+            const quint32 cbSave = header.u32(headerAt + 28);
+            const quint8 compression = header.u8(headerAt + 32);
             QByteArrayView data = body.sliced(headerAt + kMetafileHeaderSize);
             if (cbSave < quint64(data.size()))
                 data = data.first(qsizetype(cbSave));
@@ -577,7 +590,8 @@ QByteArray decodeBlip(QByteArrayView record, QString* problem) {
             } else {
                 metafile = data.toByteArray();
             }
-            if (r->type == kBlipWmf && !(metafile.size() >= 4 && u32At(metafile, 0) == 0x9AC6CDD7u))
+            if (r->type == kBlipWmf &&
+                !(metafile.size() >= 4 && ByteReader(metafile).u32(0) == kPlaceableKey))
                 metafile = withPlaceableHeader(metafile, bounds, emuWidth / 914400.0);
             return metafile;
         }

@@ -1,10 +1,15 @@
 #include "core/formats/doc/WordStructures.h"
 
-#include "core/formats/doc/Bytes.h"
+#include "core/bytes/ByteReader.h"
 
 #include <algorithm>
 
 namespace pictrove::doc {
+
+using bytes::ByteCursor;
+using bytes::ByteReader;
+using bytes::fits;
+using bytes::slice;
 
 using word::OpenStatus;
 
@@ -35,8 +40,9 @@ Parsed<Fib> parseFib(QByteArrayView wd) {
     using P = Parsed<Fib>;
     if (wd.size() < 32)
         return P::damaged(QStringLiteral("WordDocument stream is too short for a FIB"));
-    const quint16 ident = u16At(wd, 0);
-    const quint16 nFib = u16At(wd, 2);
+    const ByteReader in(wd);
+    const quint16 ident = in.u16(0);
+    const quint16 nFib = in.u16(2);
     if (ident == kWord2Ident)
         return P::fail(OpenStatus::TooOld, QStringLiteral("Word 2 or earlier document"));
     if (ident != kWordIdent && ident != kWord6MacIdent)
@@ -47,7 +53,7 @@ Parsed<Fib> parseFib(QByteArrayView wd) {
                                                ? QStringLiteral("Word 6/95 document")
                                                : QStringLiteral("Word 2 or earlier document"));
     }
-    const quint16 flags = u16At(wd, 0x0A);
+    const quint16 flags = in.u16(0x0A);
     if (flags & 0x0100) {
         return P::fail(OpenStatus::Encrypted,
                        (flags & 0x8000)
@@ -76,12 +82,12 @@ Parsed<Fib> parseFib(QByteArrayView wd) {
     if (cbRgFcLcb <= kIndexClx)
         return P::damaged(
             QStringLiteral("FIB has no piece table entry (cbRgFcLcb %1)").arg(cbRgFcLcb));
-    fib.ccpText = u32At(wd, lwStart + 3 * 4);
+    fib.ccpText = in.u32(lwStart + 3 * 4);
     auto pair = [&](int index) {
         FcLcb v;
         if (index < cbRgFcLcb) {
-            v.fc = u32At(wd, fcLcbStart + index * 8);
-            v.lcb = u32At(wd, fcLcbStart + index * 8 + 4);
+            v.fc = in.u32(fcLcbStart + index * 8);
+            v.lcb = in.u32(fcLcbStart + index * 8 + 4);
         }
         return v;
     };
@@ -123,19 +129,20 @@ Parsed<PieceTable> parsePieceTable(QByteArrayView clx) {
         const qsizetype n = (lcb - 4) / 12;
         auto& pieces = result.value.pieces;
         pieces.reserve(size_t(n));
+        const ByteReader in(plc);
         for (qsizetype i = 0; i < n; ++i) {
-            const quint32 cpStart = u32At(plc, i * 4);
-            const quint32 cpEnd = u32At(plc, (i + 1) * 4);
+            const quint32 cpStart = in.u32(i * 4);
+            const quint32 cpEnd = in.u32((i + 1) * 4);
             if (cpEnd < cpStart || (i == 0 && cpStart != 0))
                 return P::damaged(QStringLiteral("piece %1 has CPs out of order").arg(i));
             const qsizetype pcd = (n + 1) * 4 + i * 8;
-            const quint32 fcRaw = u32At(plc, pcd + 2);
+            const quint32 fcRaw = in.u32(pcd + 2);
             Piece p;
             p.cpStart = cpStart;
             p.cpEnd = cpEnd;
             p.compressed = fcRaw & 0x40000000u;
             p.offset = p.compressed ? (fcRaw & 0x3FFFFFFFu) / 2 : (fcRaw & 0x3FFFFFFFu);
-            p.prm = u16At(plc, pcd + 6);
+            p.prm = in.u16(pcd + 6);
             if (cpEnd > cpStart)
                 pieces.push_back(p);
         }
@@ -184,33 +191,34 @@ Parsed<std::vector<ChpxRun>> parseChpxRuns(QByteArrayView plc, QByteArrayView wd
     const qsizetype n = (plc.size() - 4) / 8;
     P result;
     auto& runs = result.value;
+    const ByteReader bins(plc);
     for (qsizetype i = 0; i < n; ++i) {
-        const quint32 pn = u32At(plc, (n + 1) * 4 + i * 4) & 0x3FFFFF;
+        const quint32 pn = bins.u32((n + 1) * 4 + i * 4) & 0x3FFFFF;
         const qint64 pageOffset = qint64(pn) * kFkpSize;
         if (!fits(wd, pageOffset, kFkpSize))
             return P::damaged(
                 QStringLiteral("character property page %1 lies past the WordDocument stream")
                     .arg(pn));
-        const QByteArrayView page = wd.sliced(qsizetype(pageOffset), kFkpSize);
-        const int crun = u8At(page, kFkpSize - 1);
+        const ByteReader page(wd.sliced(qsizetype(pageOffset), kFkpSize));
+        const int crun = page.u8(kFkpSize - 1);
         if (crun < 1 || crun > kMaxFkpRuns)
             return P::damaged(
                 QStringLiteral("character property page %1 claims %2 runs").arg(pn).arg(crun));
         const qsizetype rgb = qsizetype(crun + 1) * 4;
         for (int r = 0; r < crun; ++r) {
             ChpxRun run;
-            run.fcStart = u32At(page, r * 4);
-            run.fcEnd = u32At(page, (r + 1) * 4);
-            const int wordOffset = u8At(page, rgb + r);
+            run.fcStart = page.u32(r * 4);
+            run.fcEnd = page.u32((r + 1) * 4);
+            const int wordOffset = page.u8(rgb + r);
             if (wordOffset != 0) {
                 const qsizetype at = qsizetype(wordOffset) * 2;
-                const int cb = u8At(page, at);  // at <= 510: inside the page
+                const int cb = page.u8(at);  // at <= 510: inside the page
                 if (at + 1 + cb > kFkpSize - 1)
                     return P::damaged(QStringLiteral("character properties at offset %1 of page "
                                                      "%2 run past the page")
                                           .arg(at)
                                           .arg(pn));
-                run.grpprl = page.sliced(at + 1, cb);
+                run.grpprl = page.sub(at + 1, cb);
             }
             if (run.fcEnd > run.fcStart)
                 runs.push_back(run);
@@ -260,38 +268,39 @@ qint64 operandSize(quint16 sprm, QByteArrayView g, qsizetype pos) {
     if (sprm == kSprmTDefTable) {
         if (!fits(g, pos, 2))
             return -1;
-        return qint64(u16At(g, pos)) + 1;
+        return qint64(ByteReader(g).u16(pos)) + 1;
     }
     if (!fits(g, pos, 1))
         return -1;
-    return qint64(u8At(g, pos)) + 1;
+    return qint64(ByteReader(g).u8(pos)) + 1;
 }
 
 }  // namespace
 
 void applyCharSprms(QByteArrayView g, CharProps& props) {
+    const ByteReader in(g);
     qsizetype pos = 0;
-    while (fits(g, pos, 2)) {
-        const quint16 sprm = u16At(g, pos);
+    while (in.has(pos, 2)) {
+        const quint16 sprm = in.u16(pos);
         pos += 2;
         const qint64 size = operandSize(sprm, g, pos);
         if (size < 0 || !fits(g, pos, size))
             return;
         switch (sprm) {
             case kSprmCFObjectChar:
-                props.objectChar = u8At(g, pos) != 0;
+                props.objectChar = in.u8(pos) != 0;
                 break;
             case kSprmCFData:
-                props.data = u8At(g, pos) != 0;
+                props.data = in.u8(pos) != 0;
                 break;
             case kSprmCFObj:
-                props.object = u8At(g, pos) != 0;
+                props.object = in.u8(pos) != 0;
                 break;
             case kSprmCFOle2:
-                props.ole2 = u8At(g, pos) != 0;
+                props.ole2 = in.u8(pos) != 0;
                 break;
             case kSprmCPicLocation:
-                props.pictureLocation = u32At(g, pos);
+                props.pictureLocation = in.u32(pos);
                 break;
             default:
                 break;

@@ -1,10 +1,14 @@
 #include "core/formats/rtf/RtfLexer.h"
 
+#include "core/bytes/Hex.h"
+
 #include <limits>
 
 namespace pictrove::word::rtf {
 
 namespace {
+
+using bytes::hexValue;
 
 bool isLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -12,16 +16,6 @@ bool isLetter(char c) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "core/formats/rtf/RtfReader.h"
 
+#include "core/bytes/Hex.h"
 #include "core/formats/rtf/RtfLexer.h"
 #include "core/formats/rtf/RtfPicture.h"
 
@@ -11,6 +12,8 @@
 namespace pictrove::word {
 
 namespace {
+
+using bytes::hexValue;
 
 using picture::Crop;
 using picture::Picture;
@@ -125,16 +128,6 @@ bool isBlank(QByteArrayView run) {
             return false;
     }
     return true;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 int clampInt(qint64 v) {

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace pictrove::bytes {
+
+// The value of one hexadecimal digit, or -1 when c is none.
+constexpr int hexValue(char32_t c) {
+    if (c >= U'0' && c <= U'9')
+        return int(c - U'0');
+    if (c >= U'a' && c <= U'f')
+        return int(c - U'a') + 10;
+    if (c >= U'A' && c <= U'F')
+        return int(c - U'A') + 10;
+    return -1;
+}
+
+}  // namespace pictrove::bytes
