@@ -1,104 +1,38 @@
-#include "core/metafile/ByteReader.h"
+#include "core/bytes/ByteReader.h"
 #include "core/metafile/Dib.h"
 #include "core/metafile/Gdi.h"
 #include "core/metafile/Readers.h"
+#include "core/metafile/RecordTypes.h"
 
 #include <cmath>
 
 namespace pictrove::metafile {
 
+using bytes::ByteReader;
+
 namespace {
 
 using gdi::Player;
 
-enum Emr : quint32 {
-    Header = 1,
-    PolyBezier = 2,
-    Polygon = 3,
-    Polyline = 4,
-    PolyBezierTo = 5,
-    PolylineTo = 6,
-    PolyPolyline = 7,
-    PolyPolygon = 8,
-    SetWindowExtEx = 9,
-    SetWindowOrgEx = 10,
-    SetViewportExtEx = 11,
-    SetViewportOrgEx = 12,
-    Eof = 14,
-    SetPixelV = 15,
-    SetMapMode = 17,
-    SetBkMode = 18,
-    SetPolyFillMode = 19,
-    SetRop2 = 20,
-    SetTextAlign = 22,
-    SetTextColor = 24,
-    SetBkColor = 25,
-    OffsetClipRgn = 26,
-    MoveToEx = 27,
-    ExcludeClipRect = 29,
-    IntersectClipRect = 30,
-    ScaleViewportExtEx = 31,
-    ScaleWindowExtEx = 32,
-    SaveDc = 33,
-    RestoreDc = 34,
-    SetWorldTransform = 35,
-    ModifyWorldTransform = 36,
-    SelectObject = 37,
-    CreatePen = 38,
-    CreateBrushIndirect = 39,
-    DeleteObject = 40,
-    AngleArc = 41,
-    Ellipse = 42,
-    Rectangle = 43,
-    RoundRect = 44,
-    Arc = 45,
-    Chord = 46,
-    Pie = 47,
-    SelectPalette = 48,
-    CreatePalette = 49,
-    LineTo = 54,
-    ArcTo = 55,
-    PolyDraw = 56,
-    SetArcDirection = 57,
-    BeginPath = 59,
-    EndPath = 60,
-    CloseFigure = 61,
-    FillPath = 62,
-    StrokeAndFillPath = 63,
-    StrokePath = 64,
-    FlattenPath = 65,
-    WidenPath = 66,
-    SelectClipPath = 67,
-    AbortPath = 68,
-    FillRgn = 71,
-    FrameRgn = 72,
-    InvertRgn = 73,
-    PaintRgn = 74,
-    ExtSelectClipRgn = 75,
-    BitBlt = 76,
-    StretchBlt = 77,
-    MaskBlt = 78,
-    SetDiBitsToDevice = 80,
-    StretchDiBits = 81,
-    ExtCreateFontIndirectW = 82,
-    ExtTextOutA = 83,
-    ExtTextOutW = 84,
-    PolyBezier16 = 85,
-    Polygon16 = 86,
-    Polyline16 = 87,
-    PolyBezierTo16 = 88,
-    PolylineTo16 = 89,
-    PolyPolyline16 = 90,
-    PolyPolygon16 = 91,
-    PolyDraw16 = 92,
-    CreateMonoBrush = 93,
-    CreateDibPatternBrushPt = 94,
-    ExtCreatePen = 95,
-    SmallTextOut = 108,
-    AlphaBlend = 114,
-    TransparentBlt = 116,
-    GradientFill = 118,
+using namespace emr;
+
+constexpr quint32 kStockObject = 0x80000000u;   // an object index naming a stock object
+constexpr quint32 kArcClockwise = 2;            // SetArcDirection's AD_CLOCKWISE
+constexpr quint32 kDibPalColors = 1;            // a bitmap's colours index the selected palette
+constexpr quint8 kAcSrcAlpha = 0x01;            // BLENDFUNCTION: the source has per-pixel alpha
+constexpr quint32 kForegroundRop = 0x00ffffff;  // MaskBlt: the top byte is the background's
+
+// PolyDraw point types.
+enum PointType : quint8 {
+    PtCloseFigure = 0x01,
+    PtLineTo = 0x02,
+    PtBezierTo = 0x04,
+    PtMoveTo = 0x06,
+    PtKindMask = 0x06,
 };
+
+// GradientFill modes.
+enum GradientMode : quint32 { GradientRectH = 0, GradientRectV = 1, GradientTriangle = 2 };
 
 QColor colorRef(const ByteReader& r, qint64 off) {
     return QColor(r.u8(off), r.u8(off + 1), r.u8(off + 2));
@@ -111,8 +45,19 @@ class EmfPlayer {
     void play(QByteArrayView bytes, const EmfHeader& header);
 
   private:
-    // Returns false when the record is damaged beyond reading.
+    // Returns false when the record is damaged beyond reading. Dispatches on the type
+    // to one handler per group of records; each handler returns the same.
     bool record(quint32 type, const ByteReader& r);
+    bool state(quint32 type, const ByteReader& r);   // mapping, modes, colours, saved DCs
+    bool object(quint32 type, const ByteReader& r);  // object table: create, select, delete
+    bool poly(quint32 type, const ByteReader& r);    // point lists
+    bool polyDraw(const ByteReader& r, bool small);
+    bool shape(quint32 type, const ByteReader& r);  // lines, rectangles, ellipses, arcs
+    bool path(quint32 type);
+    bool paintRegion(quint32 type, const ByteReader& r);
+    bool gradientFill(const ByteReader& r);
+    bool smallTextOut(const ByteReader& r);
+    bool clip(quint32 type, const ByteReader& r);
     QRectF rectL(const ByteReader& r, qint64 off) const {
         const double l = r.i32(off), t = r.i32(off + 4), rr = r.i32(off + 8), b = r.i32(off + 12);
         return QRectF(QPointF(l, t), QPointF(rr, b));
@@ -202,7 +147,7 @@ QImage EmfPlayer::bitmap(const ByteReader& r, qint64 o, quint32 usage, bool alph
     opt.keepAlpha = alpha;
     opt.decodeCompressed = p_.options().decodeCompressedBitmaps;
     opt.maxDecodedBytes = p_.options().maxBitmapBytes;
-    opt.paletteIndices = usage == 1;
+    opt.paletteIndices = usage == kDibPalColors;
     // DIB_PAL_COLORS indexes the selected palette; the player's DC is not reachable
     // here, so such bitmaps fall back to grey levels inside decodeDib.
     return decodeDib(r.sub(offBmi, cbBmi), r.sub(offBits, cbBits), opt);
@@ -265,10 +210,11 @@ bool EmfPlayer::blit(quint32 type, const ByteReader& r) {
             image = bitmap(r, 84, usage, type == AlphaBlend);
             if (type == AlphaBlend) {
                 b.alphaBlend = true;
-                b.constantAlpha = (rop >> 16) & 0xff;
-                if (!((rop >> 24) & 1) && !image.isNull())
+                // AlphaBlend keeps a BLENDFUNCTION where the others keep a raster operation.
+                b.constantAlpha = quint8(rop >> 16);
+                if (!(quint8(rop >> 24) & kAcSrcAlpha) && !image.isNull())
                     image = image.convertToFormat(QImage::Format_RGB32);
-                b.rop = 0x00CC0020;
+                b.rop = gdi::RopSrcCopy;
             } else if (type == TransparentBlt) {
                 if (!image.isNull()) {
                     const QRgb key = qRgb(rop & 0xff, (rop >> 8) & 0xff, (rop >> 16) & 0xff);
@@ -280,9 +226,9 @@ bool EmfPlayer::blit(quint32 type, const ByteReader& r) {
                                 line[x] = 0;
                     }
                 }
-                b.rop = 0x00CC0020;
+                b.rop = gdi::RopSrcCopy;
             } else {
-                b.rop = type == MaskBlt ? (rop & 0x00ffffff) : rop;
+                b.rop = type == MaskBlt ? (rop & kForegroundRop) : rop;
             }
             break;
         }
@@ -294,7 +240,7 @@ bool EmfPlayer::blit(quint32 type, const ByteReader& r) {
             const double cxSrc = r.i32(40), cySrc = r.i32(44);
             b.dest = QRectF(r.i32(24), r.i32(28), stretch ? r.i32(72) : cxSrc,
                             stretch ? r.i32(76) : cySrc);
-            b.rop = stretch ? r.u32(68) : 0x00CC0020;
+            b.rop = stretch ? r.u32(68) : gdi::RopSrcCopy;
             image = bitmap(r, 48, r.u32(64), false);
             const quint32 offBmi = r.u32(48);
             bottomUpSource = r.i32(offBmi + 8) > 0 && r.u32(offBmi) >= 40;
@@ -316,10 +262,37 @@ bool EmfPlayer::blit(quint32 type, const ByteReader& r) {
 }
 
 bool EmfPlayer::record(quint32 type, const ByteReader& r) {
-    auto need = [&](qint64 n) { return r.has(0, n); };
-    Player& p = p_;
-    auto& dc = p.dc();
     switch (type) {
+        case SetWindowExtEx:
+        case SetWindowOrgEx:
+        case SetViewportExtEx:
+        case SetViewportOrgEx:
+        case ScaleViewportExtEx:
+        case ScaleWindowExtEx:
+        case SetMapMode:
+        case SetBkMode:
+        case SetPolyFillMode:
+        case SetRop2:
+        case SetTextAlign:
+        case SetTextColor:
+        case SetBkColor:
+        case SetArcDirection:
+        case SaveDc:
+        case RestoreDc:
+        case SetWorldTransform:
+        case ModifyWorldTransform:
+            return state(type, r);
+        case SelectObject:
+        case DeleteObject:
+        case SelectPalette:
+        case CreatePen:
+        case ExtCreatePen:
+        case CreateBrushIndirect:
+        case CreateMonoBrush:
+        case CreateDibPatternBrushPt:
+        case ExtCreateFontIndirectW:
+        case CreatePalette:
+            return object(type, r);
         case PolyBezier:
         case Polygon:
         case Polyline:
@@ -329,109 +302,94 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
         case Polygon16:
         case Polyline16:
         case PolyBezierTo16:
-        case PolylineTo16: {
-            std::vector<QPointF> pts;
-            if (!need(28) || !points(r, 24, 28, type >= PolyBezier16, pts))
-                return false;
-            switch (type) {
-                case PolyBezier:
-                case PolyBezier16:
-                    p.polyBezier(pts);
-                    break;
-                case Polygon:
-                case Polygon16:
-                    p.polygon(pts);
-                    break;
-                case Polyline:
-                case Polyline16:
-                    p.polyline(pts);
-                    break;
-                case PolyBezierTo:
-                case PolyBezierTo16:
-                    p.polyBezierTo(pts);
-                    break;
-                default:
-                    p.polylineTo(pts);
-                    break;
-            }
-            return true;
-        }
+        case PolylineTo16:
         case PolyPolyline:
         case PolyPolygon:
         case PolyPolyline16:
-        case PolyPolygon16: {
-            std::vector<std::vector<QPointF>> polys;
-            if (!need(32) || !polyPoly(r, type >= PolyPolyline16, polys))
-                return false;
-            if (type == PolyPolygon || type == PolyPolygon16)
-                p.polyPolygon(polys);
-            else
-                p.polyPolyline(polys);
-            return true;
-        }
+        case PolyPolygon16:
         case PolyDraw:
-        case PolyDraw16: {
-            std::vector<QPointF> pts;
-            const bool small = type == PolyDraw16;
-            if (!need(28) || !points(r, 24, 28, small, pts))
-                return false;
-            const qint64 typesOff = 28 + qint64(pts.size()) * (small ? 4 : 8);
-            if (!r.has(typesOff, qint64(pts.size())))
-                return false;
-            // Played as separate segments through the path machinery of the player.
-            for (size_t i = 0; i < pts.size(); ++i) {
-                const quint8 t = r.u8(typesOff + qint64(i));
-                if ((t & 6) == 6) {
-                    p.moveTo(pts[i]);
-                } else if ((t & 6) == 2) {
-                    p.lineTo(pts[i]);
-                } else if ((t & 6) == 4 && i + 2 < pts.size()) {
-                    p.polyBezierTo({pts[i], pts[i + 1], pts[i + 2]});
-                    i += 2;
-                }
-                if (t & 1)
-                    p.closeFigure();
-            }
+        case PolyDraw16:
+            return poly(type, r);
+        case MoveToEx:
+        case LineTo:
+        case SetPixelV:
+        case Ellipse:
+        case Rectangle:
+        case RoundRect:
+        case Arc:
+        case ArcTo:
+        case Chord:
+        case Pie:
+        case AngleArc:
+            return shape(type, r);
+        case BeginPath:
+        case EndPath:
+        case CloseFigure:
+        case FillPath:
+        case StrokeAndFillPath:
+        case StrokePath:
+        case FlattenPath:
+        case WidenPath:
+        case AbortPath:
+            return path(type);
+        case FillRgn:
+        case FrameRgn:
+        case InvertRgn:
+        case PaintRgn:
+            return paintRegion(type, r);
+        case GradientFill:
+            return gradientFill(r);
+        case ExtTextOutA:
+        case ExtTextOutW:
+            return r.has(0, 76) && textOut(r, 36, type == ExtTextOutW);
+        case SmallTextOut:
+            return smallTextOut(r);
+        case BitBlt:
+        case StretchBlt:
+        case MaskBlt:
+        case AlphaBlend:
+        case TransparentBlt:
+        case StretchDiBits:
+        case SetDiBitsToDevice:
+            return blit(type, r);
+        case OffsetClipRgn:
+        case ExcludeClipRect:
+        case IntersectClipRect:
+        case SelectClipPath:
+        case ExtSelectClipRgn:
+            return clip(type, r);
+        default:
+            return true;  // comments (EMF+ included), ICM, palettes: nothing to draw
+    }
+}
+
+bool EmfPlayer::state(quint32 type, const ByteReader& r) {
+    Player& p = p_;
+    auto& dc = p.dc();
+    switch (type) {
+        case SaveDc:
+            p.saveDc();
             return true;
-        }
         case SetWindowExtEx:
         case SetWindowOrgEx:
         case SetViewportExtEx:
-        case SetViewportOrgEx:
-        case MoveToEx:
-        case LineTo:
-        case OffsetClipRgn: {
-            if (!need(16))
+        case SetViewportOrgEx: {
+            if (!r.has(0, 16))
                 return false;
             const QPointF pt = pointL(r, 8);
-            switch (type) {
-                case SetWindowExtEx:
-                    p.setWindowExt(pt);
-                    break;
-                case SetWindowOrgEx:
-                    p.setWindowOrg(pt);
-                    break;
-                case SetViewportExtEx:
-                    p.setViewportExt(pt);
-                    break;
-                case SetViewportOrgEx:
-                    p.setViewportOrg(pt);
-                    break;
-                case MoveToEx:
-                    p.moveTo(pt);
-                    break;
-                case LineTo:
-                    p.lineTo(pt);
-                    break;
-                default:
-                    p.offsetClip(pt);
-                    break;
-            }
+            if (type == SetWindowExtEx)
+                p.setWindowExt(pt);
+            else if (type == SetWindowOrgEx)
+                p.setWindowOrg(pt);
+            else if (type == SetViewportExtEx)
+                p.setViewportExt(pt);
+            else
+                p.setViewportOrg(pt);
             return true;
         }
         case ScaleViewportExtEx:
         case ScaleWindowExtEx: {
-            if (!need(24))
+            if (!r.has(0, 24))
                 return false;
             const double xn = r.i32(8), xd = r.i32(12), yn = r.i32(16), yd = r.i32(20);
             if (xd == 0 || yd == 0)
@@ -443,120 +401,9 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
                     QPointF(dc.viewportExt.x() * xn / xd, dc.viewportExt.y() * yn / yd));
             return true;
         }
-        case SetPixelV:
-            if (!need(20))
-                return false;
-            p.setPixel(pointL(r, 8), colorRef(r, 16));
-            return true;
-        case SetMapMode:
-        case SetBkMode:
-        case SetPolyFillMode:
-        case SetRop2:
-        case SetTextAlign:
-        case SetTextColor:
-        case SetBkColor:
-        case RestoreDc:
-        case SelectObject:
-        case DeleteObject:
-        case SetArcDirection:
-        case SelectClipPath:
-        case SelectPalette: {
-            if (!need(12))
-                return false;
-            const quint32 v = r.u32(8);
-            switch (type) {
-                case SetMapMode:
-                    p.setMapMode(int(v));
-                    break;
-                case SetBkMode:
-                    dc.bkMode = int(v);
-                    break;
-                case SetPolyFillMode:
-                    dc.polyFill = int(v);
-                    break;
-                case SetRop2:
-                    dc.rop2 = int(v);
-                    break;
-                case SetTextAlign:
-                    dc.textAlign = v;
-                    break;
-                case SetTextColor:
-                    dc.textColor = colorRef(r, 8);
-                    break;
-                case SetBkColor:
-                    dc.bkColor = colorRef(r, 8);
-                    break;
-                case RestoreDc:
-                    p.restoreDc(qint32(v));
-                    break;
-                case SelectObject:
-                    if (v & 0x80000000u)
-                        p.selectStockObject(v & 0x7fffffffu);
-                    else
-                        p.selectObject(v);
-                    break;
-                case DeleteObject:
-                    p.deleteObject(v);
-                    break;
-                case SetArcDirection:
-                    dc.clockwiseArcs = v == 2;
-                    break;
-                case SelectClipPath:
-                    p.selectClipPath(int(v));
-                    break;
-                case SelectPalette:
-                    if (!(v & 0x80000000u))
-                        p.selectObject(v);
-                    break;
-            }
-            return true;
-        }
-        case ExcludeClipRect:
-        case IntersectClipRect:
-        case Ellipse:
-        case Rectangle: {
-            if (!need(24))
-                return false;
-            const QRectF rc = rectL(r, 8);
-            if (type == ExcludeClipRect)
-                p.excludeClipRect(rc);
-            else if (type == IntersectClipRect)
-                p.intersectClipRect(rc);
-            else if (type == Ellipse)
-                p.ellipse(rc);
-            else
-                p.rectangle(rc);
-            return true;
-        }
-        case RoundRect:
-            if (!need(32))
-                return false;
-            p.roundRect(rectL(r, 8), QSizeF(r.i32(24), r.i32(28)));
-            return true;
-        case Arc:
-        case ArcTo:
-        case Chord:
-        case Pie: {
-            if (!need(40))
-                return false;
-            const auto kind = type == Arc     ? Player::ArcKind::Arc
-                              : type == ArcTo ? Player::ArcKind::ArcTo
-                              : type == Chord ? Player::ArcKind::Chord
-                                              : Player::ArcKind::Pie;
-            p.arc(kind, rectL(r, 8), pointL(r, 24), pointL(r, 32));
-            return true;
-        }
-        case AngleArc:
-            if (!need(28))
-                return false;
-            p.angleArc(pointL(r, 8), r.u32(16), r.f32(20), r.f32(24));
-            return true;
-        case SaveDc:
-            p.saveDc();
-            return true;
         case SetWorldTransform:
         case ModifyWorldTransform: {
-            if (!need(type == SetWorldTransform ? 32 : 36))
+            if (!r.has(0, type == SetWorldTransform ? 32 : 36))
                 return false;
             const QTransform t(r.f32(8), r.f32(12), r.f32(16), r.f32(20), r.f32(24), r.f32(28));
             bool finite = true;
@@ -570,8 +417,65 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
                 p.modifyWorldTransform(t, r.u32(32));
             return true;
         }
+        default:
+            break;
+    }
+    // The rest carry one 32-bit value.
+    if (!r.has(0, 12))
+        return false;
+    const quint32 v = r.u32(8);
+    switch (type) {
+        case SetMapMode:
+            p.setMapMode(int(v));
+            break;
+        case SetBkMode:
+            dc.bkMode = int(v);
+            break;
+        case SetPolyFillMode:
+            dc.polyFill = int(v);
+            break;
+        case SetRop2:
+            dc.rop2 = int(v);
+            break;
+        case SetTextAlign:
+            dc.textAlign = v;
+            break;
+        case SetTextColor:
+            dc.textColor = colorRef(r, 8);
+            break;
+        case SetBkColor:
+            dc.bkColor = colorRef(r, 8);
+            break;
+        case SetArcDirection:
+            dc.clockwiseArcs = v == kArcClockwise;
+            break;
+        case RestoreDc:
+            p.restoreDc(qint32(v));
+            break;
+    }
+    return true;
+}
+
+bool EmfPlayer::object(quint32 type, const ByteReader& r) {
+    Player& p = p_;
+    switch (type) {
+        case SelectObject:
+        case DeleteObject:
+        case SelectPalette: {
+            if (!r.has(0, 12))
+                return false;
+            const quint32 index = r.u32(8);
+            const bool stock = index & kStockObject;
+            if (type == DeleteObject)
+                p.deleteObject(index);
+            else if (!stock)
+                p.selectObject(index);
+            else if (type == SelectObject)
+                p.selectStockObject(index & ~kStockObject);
+            return true;
+        }
         case CreatePen: {
-            if (!need(28))
+            if (!r.has(0, 28))
                 return false;
             gdi::Pen pen;
             pen.style = r.u32(12);
@@ -584,7 +488,7 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
             return true;
         }
         case ExtCreatePen: {
-            if (!need(52))
+            if (!r.has(0, 52))
                 return false;
             gdi::Pen pen;
             pen.style = r.u32(28);
@@ -602,7 +506,7 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
             return true;
         }
         case CreateBrushIndirect: {
-            if (!need(24))
+            if (!r.has(0, 24))
                 return false;
             gdi::Brush brush;
             brush.style = r.u32(12);
@@ -616,7 +520,7 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
         }
         case CreateMonoBrush:
         case CreateDibPatternBrushPt: {
-            if (!need(32))
+            if (!r.has(0, 32))
                 return false;
             gdi::Brush brush;
             brush.style = gdi::BsDibPatternPt;
@@ -627,7 +531,7 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
             return true;
         }
         case ExtCreateFontIndirectW: {
-            if (!need(104))
+            if (!r.has(0, 104))
                 return false;
             gdi::Font f;
             f.height = r.i32(12);
@@ -649,7 +553,7 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
             return true;
         }
         case CreatePalette: {
-            if (!need(16))
+            if (!r.has(0, 16))
                 return false;
             const quint16 n = r.u16(14);
             if (!r.has(16, qint64(n) * 4))
@@ -660,35 +564,311 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
             p.storeObject(r.u32(8), pal);
             return true;
         }
+    }
+    return true;
+}
+
+bool EmfPlayer::poly(quint32 type, const ByteReader& r) {
+    Player& p = p_;
+    switch (type) {
+        case PolyPolyline:
+        case PolyPolygon:
+        case PolyPolyline16:
+        case PolyPolygon16: {
+            std::vector<std::vector<QPointF>> polys;
+            if (!r.has(0, 32) || !polyPoly(r, type >= PolyPolyline16, polys))
+                return false;
+            if (type == PolyPolygon || type == PolyPolygon16)
+                p.polyPolygon(polys);
+            else
+                p.polyPolyline(polys);
+            return true;
+        }
+        case PolyDraw:
+        case PolyDraw16:
+            return polyDraw(r, type == PolyDraw16);
+        default:
+            break;
+    }
+    std::vector<QPointF> pts;
+    if (!r.has(0, 28) || !points(r, 24, 28, type >= PolyBezier16, pts))
+        return false;
+    switch (type) {
+        case PolyBezier:
+        case PolyBezier16:
+            p.polyBezier(pts);
+            break;
+        case Polygon:
+        case Polygon16:
+            p.polygon(pts);
+            break;
+        case Polyline:
+        case Polyline16:
+            p.polyline(pts);
+            break;
+        case PolyBezierTo:
+        case PolyBezierTo16:
+            p.polyBezierTo(pts);
+            break;
+        default:
+            p.polylineTo(pts);
+            break;
+    }
+    return true;
+}
+
+bool EmfPlayer::polyDraw(const ByteReader& r, bool small) {
+    Player& p = p_;
+    std::vector<QPointF> pts;
+    if (!r.has(0, 28) || !points(r, 24, 28, small, pts))
+        return false;
+    const qint64 typesOff = 28 + qint64(pts.size()) * (small ? 4 : 8);
+    if (!r.has(typesOff, qint64(pts.size())))
+        return false;
+    // Played as separate segments through the path machinery of the player.
+    for (size_t i = 0; i < pts.size(); ++i) {
+        const quint8 t = r.u8(typesOff + qint64(i));
+        const quint8 kind = t & PtKindMask;
+        if (kind == PtMoveTo) {
+            p.moveTo(pts[i]);
+        } else if (kind == PtLineTo) {
+            p.lineTo(pts[i]);
+        } else if (kind == PtBezierTo && i + 2 < pts.size()) {
+            p.polyBezierTo({pts[i], pts[i + 1], pts[i + 2]});
+            i += 2;
+        }
+        if (t & PtCloseFigure)
+            p.closeFigure();
+    }
+    return true;
+}
+
+bool EmfPlayer::shape(quint32 type, const ByteReader& r) {
+    Player& p = p_;
+    switch (type) {
+        case MoveToEx:
+        case LineTo:
+            if (!r.has(0, 16))
+                return false;
+            if (type == MoveToEx)
+                p.moveTo(pointL(r, 8));
+            else
+                p.lineTo(pointL(r, 8));
+            return true;
+        case SetPixelV:
+            if (!r.has(0, 20))
+                return false;
+            p.setPixel(pointL(r, 8), colorRef(r, 16));
+            return true;
+        case Ellipse:
+        case Rectangle:
+            if (!r.has(0, 24))
+                return false;
+            if (type == Ellipse)
+                p.ellipse(rectL(r, 8));
+            else
+                p.rectangle(rectL(r, 8));
+            return true;
+        case RoundRect:
+            if (!r.has(0, 32))
+                return false;
+            p.roundRect(rectL(r, 8), QSizeF(r.i32(24), r.i32(28)));
+            return true;
+        case Arc:
+        case ArcTo:
+        case Chord:
+        case Pie: {
+            if (!r.has(0, 40))
+                return false;
+            const auto kind = type == Arc     ? Player::ArcKind::Arc
+                              : type == ArcTo ? Player::ArcKind::ArcTo
+                              : type == Chord ? Player::ArcKind::Chord
+                                              : Player::ArcKind::Pie;
+            p.arc(kind, rectL(r, 8), pointL(r, 24), pointL(r, 32));
+            return true;
+        }
+        case AngleArc:
+            if (!r.has(0, 28))
+                return false;
+            p.angleArc(pointL(r, 8), r.u32(16), r.f32(20), r.f32(24));
+            return true;
+    }
+    return true;
+}
+
+bool EmfPlayer::path(quint32 type) {
+    Player& p = p_;
+    switch (type) {
         case BeginPath:
             p.beginPath();
-            return true;
+            break;
         case EndPath:
             p.endPath();
-            return true;
+            break;
         case CloseFigure:
             p.closeFigure();
-            return true;
+            break;
         case FillPath:
             p.fillPath();
-            return true;
+            break;
         case StrokeAndFillPath:
             p.strokeAndFillPath();
-            return true;
+            break;
         case StrokePath:
             p.strokePath();
-            return true;
+            break;
         case FlattenPath:
             p.flattenPath();
-            return true;
+            break;
         case WidenPath:
             p.widenPath();
-            return true;
+            break;
         case AbortPath:
             p.abortPath();
+            break;
+    }
+    return true;
+}
+
+bool EmfPlayer::paintRegion(quint32 type, const ByteReader& r) {
+    Player& p = p_;
+    auto& dc = p.dc();
+    const qint64 dataOff = type == FillRgn ? 32 : type == FrameRgn ? 40 : 28;
+    if (!r.has(0, dataOff))
+        return false;
+    const auto rgn = region(r, dataOff, r.u32(24), p.logicalToImage());
+    if (!rgn)
+        return false;
+    gdi::Brush brush = dc.brush;
+    if (type == FillRgn || type == FrameRgn) {
+        const quint32 ih = r.u32(28);
+        if (ih & kStockObject) {
+            const gdi::DcState saved = dc;
+            p.selectStockObject(ih & ~kStockObject);
+            brush = dc.brush;
+            dc = saved;
+        } else if (const auto* o = p.object(ih); o && std::get_if<gdi::Brush>(o)) {
+            brush = std::get<gdi::Brush>(*o);
+        }
+    }
+    if (type == InvertRgn)
+        p.invertRegion(*rgn);
+    else if (type == FrameRgn)
+        p.frameRegion(*rgn, brush, QSizeF(r.i32(32), r.i32(36)));
+    else
+        p.fillRegion(*rgn, brush);
+    return true;
+}
+
+bool EmfPlayer::gradientFill(const ByteReader& r) {
+    Player& p = p_;
+    auto& dc = p.dc();
+    if (!r.has(0, 36))
+        return false;
+    const quint32 nVer = r.u32(24), nTri = r.u32(28), mode = r.u32(32);
+    const qint64 each = mode == GradientTriangle ? 12 : 8;
+    if (!r.has(36, qint64(nVer) * 16) || !r.has(36 + qint64(nVer) * 16, qint64(nTri) * each))
+        return false;
+    auto vertex = [&](quint32 i, QPointF& pt, QColor& c) {
+        if (i >= nVer)
+            return false;
+        const qint64 o = 36 + qint64(i) * 16;
+        pt = pointL(r, o);
+        c = QColor(r.u16(o + 8) >> 8, r.u16(o + 10) >> 8, r.u16(o + 12) >> 8);
+        return true;
+    };
+    const qint64 base = 36 + qint64(nVer) * 16;
+    for (quint32 k = 0; k < nTri; ++k) {
+        QPointF a, b, c;
+        QColor ca, cb, cc;
+        const qint64 o = base + k * each;
+        if (!vertex(r.u32(o), a, ca) || !vertex(r.u32(o + 4), b, cb))
+            continue;
+        gdi::Brush saved = dc.brush;
+        gdi::Pen savedPen = dc.pen;
+        dc.pen.style = gdi::PsNull;
+        if (mode == GradientTriangle) {
+            if (!vertex(r.u32(o + 8), c, cc))
+                continue;
+            dc.brush = gdi::Brush{gdi::BsSolid,
+                                  QColor((ca.red() + cb.red() + cc.red()) / 3,
+                                         (ca.green() + cb.green() + cc.green()) / 3,
+                                         (ca.blue() + cb.blue() + cc.blue()) / 3),
+                                  0,
+                                  {},
+                                  false};
+            p.polygon({a, b, c});
+        } else {
+            // Rectangles in bands of the interpolated colour.
+            const QRectF rc = QRectF(a, b).normalized();
+            const int steps = 64;
+            for (int i = 0; i < steps; ++i) {
+                const double f = (i + 0.5) / steps;
+                dc.brush.style = gdi::BsSolid;
+                dc.brush.color = QColor(int(ca.red() + (cb.red() - ca.red()) * f),
+                                        int(ca.green() + (cb.green() - ca.green()) * f),
+                                        int(ca.blue() + (cb.blue() - ca.blue()) * f));
+                const QRectF band = mode == GradientRectH
+                                        ? QRectF(rc.x() + rc.width() * i / steps, rc.y(),
+                                                 rc.width() / steps + 0.5, rc.height())
+                                        : QRectF(rc.x(), rc.y() + rc.height() * i / steps,
+                                                 rc.width(), rc.height() / steps + 0.5);
+                p.rectangle(band);
+            }
+        }
+        dc.brush = saved;
+        dc.pen = savedPen;
+    }
+    return true;
+}
+
+bool EmfPlayer::smallTextOut(const ByteReader& r) {
+    if (!r.has(0, 36))
+        return false;
+    const quint32 n = r.u32(16), options = r.u32(20);
+    const bool hasRect = !(options & gdi::EtoNoRect);
+    const qint64 textOff = hasRect ? 52 : 36;
+    const bool small = options & gdi::EtoSmallChars;
+    if (!r.has(textOff, qint64(n) * (small ? 1 : 2)))
+        return false;
+    QString s;
+    if (small) {
+        s = Player::decodeAnsi(r.sub(textOff, n), p_.dc().font.charset);
+    } else {
+        for (quint32 i = 0; i < n; ++i)
+            s.append(QChar(r.u16(textOff + 2 * i)));
+    }
+    std::optional<QRectF> rc;
+    if (hasRect && (options & (gdi::EtoOpaque | gdi::EtoClipped)))
+        rc = rectL(r, 36);
+    p_.text(pointL(r, 8), s, {}, options & ~quint32(gdi::EtoGlyphIndex), rc);
+    return true;
+}
+
+bool EmfPlayer::clip(quint32 type, const ByteReader& r) {
+    Player& p = p_;
+    switch (type) {
+        case OffsetClipRgn:
+            if (!r.has(0, 16))
+                return false;
+            p.offsetClip(pointL(r, 8));
+            return true;
+        case ExcludeClipRect:
+        case IntersectClipRect:
+            if (!r.has(0, 24))
+                return false;
+            if (type == ExcludeClipRect)
+                p.excludeClipRect(rectL(r, 8));
+            else
+                p.intersectClipRect(rectL(r, 8));
+            return true;
+        case SelectClipPath:
+            if (!r.has(0, 12))
+                return false;
+            p.selectClipPath(int(r.u32(8)));
             return true;
         case ExtSelectClipRgn: {
-            if (!need(16))
+            if (!r.has(0, 16))
                 return false;
             const quint32 cb = r.u32(8), mode = r.u32(12);
             if (cb == 0 || (mode == gdi::RgnCopy && !r.has(16, 32))) {
@@ -702,134 +882,8 @@ bool EmfPlayer::record(quint32 type, const ByteReader& r) {
             p.combineClip(rgn, int(mode));
             return true;
         }
-        case FillRgn:
-        case FrameRgn:
-        case InvertRgn:
-        case PaintRgn: {
-            const qint64 dataOff = type == FillRgn ? 32 : type == FrameRgn ? 40 : 28;
-            if (!need(dataOff))
-                return false;
-            const auto rgn = region(r, dataOff, r.u32(24), p.logicalToImage());
-            if (!rgn)
-                return false;
-            gdi::Brush brush = dc.brush;
-            if (type == FillRgn || type == FrameRgn) {
-                const quint32 ih = r.u32(28);
-                if (ih & 0x80000000u) {
-                    const gdi::DcState saved = dc;
-                    p.selectStockObject(ih & 0x7fffffffu);
-                    brush = dc.brush;
-                    dc = saved;
-                } else if (const auto* o = p.object(ih); o && std::get_if<gdi::Brush>(o)) {
-                    brush = std::get<gdi::Brush>(*o);
-                }
-            }
-            if (type == InvertRgn)
-                p.invertRegion(*rgn);
-            else if (type == FrameRgn)
-                p.frameRegion(*rgn, brush, QSizeF(r.i32(32), r.i32(36)));
-            else
-                p.fillRegion(*rgn, brush);
-            return true;
-        }
-        case ExtTextOutA:
-        case ExtTextOutW:
-            if (!need(76))
-                return false;
-            return textOut(r, 36, type == ExtTextOutW);
-        case SmallTextOut: {
-            if (!need(36))
-                return false;
-            const quint32 n = r.u32(16), options = r.u32(20);
-            const bool hasRect = !(options & 0x100);
-            const qint64 textOff = hasRect ? 52 : 36;
-            const bool small = options & 0x200;
-            if (!r.has(textOff, qint64(n) * (small ? 1 : 2)))
-                return false;
-            QString s;
-            if (small) {
-                s = Player::decodeAnsi(r.sub(textOff, n), dc.font.charset);
-            } else {
-                for (quint32 i = 0; i < n; ++i)
-                    s.append(QChar(r.u16(textOff + 2 * i)));
-            }
-            std::optional<QRectF> rc;
-            if (hasRect && (options & (gdi::EtoOpaque | gdi::EtoClipped)))
-                rc = rectL(r, 36);
-            p.text(pointL(r, 8), s, {}, options & ~quint32(gdi::EtoGlyphIndex), rc);
-            return true;
-        }
-        case BitBlt:
-        case StretchBlt:
-        case MaskBlt:
-        case AlphaBlend:
-        case TransparentBlt:
-        case StretchDiBits:
-        case SetDiBitsToDevice:
-            return blit(type, r);
-        case GradientFill: {
-            if (!need(36))
-                return false;
-            const quint32 nVer = r.u32(24), nTri = r.u32(28), mode = r.u32(32);
-            const qint64 each = mode == 2 ? 12 : 8;
-            if (!r.has(36, qint64(nVer) * 16) ||
-                !r.has(36 + qint64(nVer) * 16, qint64(nTri) * each))
-                return false;
-            auto vertex = [&](quint32 i, QPointF& pt, QColor& c) {
-                if (i >= nVer)
-                    return false;
-                const qint64 o = 36 + qint64(i) * 16;
-                pt = pointL(r, o);
-                c = QColor(r.u16(o + 8) >> 8, r.u16(o + 10) >> 8, r.u16(o + 12) >> 8);
-                return true;
-            };
-            const qint64 base = 36 + qint64(nVer) * 16;
-            for (quint32 k = 0; k < nTri; ++k) {
-                QPointF a, b, c;
-                QColor ca, cb, cc;
-                const qint64 o = base + k * each;
-                if (!vertex(r.u32(o), a, ca) || !vertex(r.u32(o + 4), b, cb))
-                    continue;
-                gdi::Brush saved = dc.brush;
-                gdi::Pen savedPen = dc.pen;
-                dc.pen.style = gdi::PsNull;
-                if (mode == 2) {
-                    if (!vertex(r.u32(o + 8), c, cc))
-                        continue;
-                    dc.brush = gdi::Brush{gdi::BsSolid,
-                                          QColor((ca.red() + cb.red() + cc.red()) / 3,
-                                                 (ca.green() + cb.green() + cc.green()) / 3,
-                                                 (ca.blue() + cb.blue() + cc.blue()) / 3),
-                                          0,
-                                          {},
-                                          false};
-                    p.polygon({a, b, c});
-                } else {
-                    // Rectangles in bands of the interpolated colour.
-                    const QRectF rc = QRectF(a, b).normalized();
-                    const int steps = 64;
-                    for (int i = 0; i < steps; ++i) {
-                        const double f = (i + 0.5) / steps;
-                        dc.brush.style = gdi::BsSolid;
-                        dc.brush.color = QColor(int(ca.red() + (cb.red() - ca.red()) * f),
-                                                int(ca.green() + (cb.green() - ca.green()) * f),
-                                                int(ca.blue() + (cb.blue() - ca.blue()) * f));
-                        const QRectF band = mode == 0
-                                                ? QRectF(rc.x() + rc.width() * i / steps, rc.y(),
-                                                         rc.width() / steps + 0.5, rc.height())
-                                                : QRectF(rc.x(), rc.y() + rc.height() * i / steps,
-                                                         rc.width(), rc.height() / steps + 0.5);
-                        p.rectangle(band);
-                    }
-                }
-                dc.brush = saved;
-                dc.pen = savedPen;
-            }
-            return true;
-        }
-        default:
-            return true;  // comments (EMF+ included), ICM, palettes: nothing to draw
     }
+    return true;
 }
 
 void EmfPlayer::play(QByteArrayView bytes, const EmfHeader& h) {
@@ -873,7 +927,7 @@ void EmfPlayer::play(QByteArrayView bytes, const EmfHeader& h) {
 
 std::optional<EmfHeader> readEmfHeader(QByteArrayView bytes) {
     const ByteReader r(bytes);
-    if (!r.has(0, 88) || r.u32(0) != 1 || r.u32(40) != 0x464D4520u)
+    if (!r.has(0, 88) || r.u32(0) != Header || r.u32(40) != Signature)
         return std::nullopt;
     EmfHeader h;
     h.size = r.u32(4);

@@ -1042,6 +1042,101 @@ QString Player::decodeAnsi(QByteArrayView bytes, quint8 charset) {
     return decoder.decode(bytes);
 }
 
+std::optional<QFont> Player::textFont(double yScale) const {
+    QFont font;
+    font.setFamilies({dc_.font.face});
+    font.setStyleHint(styleHintFor(dc_.font.face, dc_.font.pitchAndFamily));
+    font.setWeight(
+        QFont::Weight(std::clamp(dc_.font.weight == 0 ? 400 : dc_.font.weight, 1, 1000)));
+    font.setItalic(dc_.font.italic);
+    font.setUnderline(dc_.font.underline);
+    font.setStrikeOut(dc_.font.strikeOut);
+    font.setKerning(false);
+    const double dpi = image_.logicalDpiY() > 0 ? image_.logicalDpiY() : 96;
+    double em;
+    if (dc_.font.height < 0) {
+        em = -dc_.font.height * yScale;
+    } else if (dc_.font.height > 0) {
+        // A positive height is the cell height: ascent plus descent.
+        font.setPointSizeF(100 * 72 / dpi);
+        const QFontMetricsF fm(font, &image_);
+        em = dc_.font.height * yScale * 100 / std::max(1.0, fm.ascent() + fm.descent());
+    } else {
+        em = 16 * std::sqrt(std::abs(deviceToImage_.determinant()));
+    }
+    if (!std::isfinite(em) || em < 0.5)
+        return std::nullopt;
+    font.setPointSizeF(std::min(em, kMaxFontPx) * 72 / dpi);
+    return font;
+}
+
+double Player::textPositions(const QString& s, const std::vector<double>& dx, bool pdy,
+                             QPointF scale, const QFontMetricsF& fm,
+                             std::vector<QPointF>& pos) const {
+    const qsizetype n = s.size();
+    pos.resize(static_cast<size_t>(n));
+    double x = 0;
+    if (!dx.empty()) {
+        const size_t step = pdy ? 2 : 1;
+        double y = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            pos[size_t(i)] = {x, y};
+            const size_t k = size_t(i) * step;
+            if (k < dx.size())
+                x += dx[k] * scale.x();
+            if (pdy && k + 1 < dx.size())
+                y -= dx[k + 1] * scale.y();
+        }
+    } else {
+        const double extra = dc_.charExtra * scale.x();
+        for (qsizetype i = 0; i < n; ++i) {
+            pos[size_t(i)] = {x, 0};
+            x += fm.horizontalAdvance(s.at(i)) + extra;
+        }
+    }
+    return x;
+}
+
+void Player::drawText(const QTransform& local, const QString& s, const std::vector<QPointF>& pos,
+                      bool positioned, double width, const QFont& font, const QFontMetricsF& fm) {
+    const quint32 h = dc_.textAlign & TaHorizontalMask, v = dc_.textAlign & TaVerticalMask;
+    const double x0 = h == TaCenter ? -width / 2 : h == TaRight ? -width : 0;
+    const double baseY = v == TaBaseline ? 0 : v == TaBottom ? -fm.descent() : fm.ascent();
+    const qsizetype n = s.size();
+    if (inPath_) {
+        QPainterPath tp;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (s.at(i).isLowSurrogate())
+                continue;
+            const qsizetype len2 = s.at(i).isHighSurrogate() && i + 1 < n ? 2 : 1;
+            tp.addText(QPointF(x0, baseY) + pos[size_t(i)], font, s.mid(i, len2));
+        }
+        path_.addPath(local.map(tp));
+        pathNeedsMove_ = true;
+        return;
+    }
+    QPainter& p = *painter_;
+    p.setTransform(local);
+    if (dc_.bkMode == Opaque)
+        p.fillRect(QRectF(x0, baseY - fm.ascent(), width, fm.ascent() + fm.descent()), dc_.bkColor);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    p.setFont(font);
+    p.setPen(dc_.textColor);
+    if (!positioned) {
+        p.drawText(QPointF(x0, baseY), s);
+    } else {
+        for (qsizetype i = 0; i < n; ++i) {
+            const QChar c = s.at(i);
+            if (c.isLowSurrogate() || c == u' ')
+                continue;
+            const qsizetype len2 = c.isHighSurrogate() && i + 1 < n ? 2 : 1;
+            p.drawText(QPointF(x0, baseY) + pos[size_t(i)], s.mid(i, len2));
+        }
+    }
+    p.resetTransform();
+}
+
 void Player::text(QPointF ref, const QString& sIn, const std::vector<double>& dx, quint32 options,
                   std::optional<QRectF> rect) {
     const QTransform t = logicalToImage();
@@ -1082,98 +1177,18 @@ void Player::text(QPointF ref, const QString& sIn, const std::vector<double>& dx
         return;
     const double angle = std::atan2(ex.y(), ex.x()) * 180 / M_PI - dc_.font.escapement / 10.0;
 
-    QFont font;
-    font.setFamilies({dc_.font.face});
-    font.setStyleHint(styleHintFor(dc_.font.face, dc_.font.pitchAndFamily));
-    font.setWeight(
-        QFont::Weight(std::clamp(dc_.font.weight == 0 ? 400 : dc_.font.weight, 1, 1000)));
-    font.setItalic(dc_.font.italic);
-    font.setUnderline(dc_.font.underline);
-    font.setStrikeOut(dc_.font.strikeOut);
-    font.setKerning(false);
-    const double dpi = image_.logicalDpiY() > 0 ? image_.logicalDpiY() : 96;
-    double em;
-    if (dc_.font.height < 0) {
-        em = -dc_.font.height * yScale;
-    } else if (dc_.font.height > 0) {
-        // A positive height is the cell height: ascent plus descent.
-        font.setPointSizeF(100 * 72 / dpi);
-        const QFontMetricsF fm(font, &image_);
-        em = dc_.font.height * yScale * 100 / std::max(1.0, fm.ascent() + fm.descent());
-    } else {
-        em = 16 * std::sqrt(std::abs(deviceToImage_.determinant()));
-    }
-    if (!std::isfinite(em) || em < 0.5)
+    const std::optional<QFont> font = textFont(yScale);
+    if (!font)
         return;
-    font.setPointSizeF(std::min(em, kMaxFontPx) * 72 / dpi);
-    const QFontMetricsF fm(font, &image_);
-
+    const QFontMetricsF fm(*font, &image_);
     // Pen positions of each UTF-16 unit along the baseline, in image pixels.
-    const qsizetype n = s.size();
-    std::vector<QPointF> pos(static_cast<size_t>(n));
-    double width = 0;
-    const bool pdy = options & EtoPdy;
-    const size_t step = pdy ? 2 : 1;
-    if (!dx.empty()) {
-        double x = 0, y = 0;
-        for (qsizetype i = 0; i < n; ++i) {
-            pos[size_t(i)] = {x, y};
-            const size_t k = size_t(i) * step;
-            if (k < dx.size())
-                x += dx[k] * advScale;
-            if (pdy && k + 1 < dx.size())
-                y -= dx[k + 1] * yScale;
-        }
-        width = x;
-    } else {
-        const double extra = dc_.charExtra * advScale;
-        double x = 0;
-        for (qsizetype i = 0; i < n; ++i) {
-            pos[size_t(i)] = {x, 0};
-            x += fm.horizontalAdvance(s.at(i)) + extra;
-        }
-        width = x;
-    }
-    const quint32 h = dc_.textAlign & 6, v = dc_.textAlign & 24;
-    const double x0 = h == TaCenter ? -width / 2 : h == TaRight ? -width : 0;
-    const double baseY = v == TaBaseline ? 0 : v == TaBottom ? -fm.descent() : fm.ascent();
+    std::vector<QPointF> pos;
+    const double width = textPositions(s, dx, options & EtoPdy, QPointF(advScale, yScale), fm, pos);
 
     QTransform local;
     local.translate(origin.x(), origin.y());
     local.rotate(angle);
-
-    if (inPath_) {
-        QPainterPath tp;
-        for (qsizetype i = 0; i < n; ++i) {
-            if (s.at(i).isLowSurrogate())
-                continue;
-            const qsizetype len2 = s.at(i).isHighSurrogate() && i + 1 < n ? 2 : 1;
-            tp.addText(QPointF(x0, baseY) + pos[size_t(i)], font, s.mid(i, len2));
-        }
-        path_.addPath(local.map(tp));
-        pathNeedsMove_ = true;
-    } else {
-        p.setTransform(local);
-        if (dc_.bkMode == Opaque)
-            p.fillRect(QRectF(x0, baseY - fm.ascent(), width, fm.ascent() + fm.descent()),
-                       dc_.bkColor);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        p.setRenderHint(QPainter::TextAntialiasing, true);
-        p.setFont(font);
-        p.setPen(dc_.textColor);
-        if (dx.empty()) {
-            p.drawText(QPointF(x0, baseY), s);
-        } else {
-            for (qsizetype i = 0; i < n; ++i) {
-                const QChar c = s.at(i);
-                if (c.isLowSurrogate() || c == u' ')
-                    continue;
-                const qsizetype len2 = c.isHighSurrogate() && i + 1 < n ? 2 : 1;
-                p.drawText(QPointF(x0, baseY) + pos[size_t(i)], s.mid(i, len2));
-            }
-        }
-        p.resetTransform();
-    }
+    drawText(local, s, pos, !dx.empty(), width, *font, fm);
     if (updateCp)
         dc_.position = ref + QPointF(width / advScale, 0);
 }
@@ -1181,10 +1196,10 @@ void Player::text(QPointF ref, const QString& sIn, const std::vector<double>& dx
 // ---------------------------------------------------------------- bitmaps
 
 void Player::blit(const Blit& b) {
-    const quint32 code = (b.rop >> 16) & 0xff;
+    const quint32 code = rop3(b.rop);
     const bool usesSrc = ((code >> 2) ^ code) & 0x33;
     const bool usesPat = ((code >> 4) ^ code) & 0x0f;
-    if (code == 0xAA)
+    if (code == Rop3Dest)
         return;
     if (usesSrc && (!b.image || b.image->isNull()))
         return;
@@ -1200,7 +1215,7 @@ void Player::blit(const Blit& b) {
     QPainter& p = *painter_;
 
     const bool aligned = std::abs(p1.y() - p0.y()) < 0.5 && std::abs(p2.x() - p0.x()) < 0.5;
-    if ((code == 0xCC || code == 0x33 || b.alphaBlend || !aligned) && usesSrc) {
+    if ((code == Rop3SrcCopy || code == Rop3NotSrcCopy || b.alphaBlend || !aligned) && usesSrc) {
         QRect src = b.source.toAlignedRect().intersected(b.image->rect());
         if (b.source.isEmpty())
             src = b.image->rect();
@@ -1213,7 +1228,7 @@ void Player::blit(const Blit& b) {
         if (aligned && dw >= 1 && dh >= 1 && (sub.width() > 2 * dw || sub.height() > 2 * dh))
             sub = sub.scaled(int(std::ceil(dw)), int(std::ceil(dh)), Qt::IgnoreAspectRatio,
                              Qt::SmoothTransformation);
-        if (code == 0x33)
+        if (code == Rop3NotSrcCopy)
             sub.invertPixels();
         if (b.alphaBlend && sub.hasAlphaChannel()) {
             // AC_SRC_ALPHA pixels arrive premultiplied; clamp colour to alpha to stay valid.
@@ -1243,9 +1258,9 @@ void Player::blit(const Blit& b) {
         p.setOpacity(1);
         return;
     }
-    if (!aligned || code == 0xF0) {
+    if (!aligned || code == Rop3PatCopy) {
         // Pattern fills of any shape, and the unaligned remainder, as plain fills.
-        if (!usesPat && !(code == 0x00 || code == 0xFF))
+        if (!usesPat && !(code == Rop3Blackness || code == Rop3Whiteness))
             return;
         QPainterPath path;
         path.addPolygon(QPolygonF({p0, p1, p1 + (p2 - p0), p2}));
@@ -1254,9 +1269,9 @@ void Player::blit(const Blit& b) {
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(Qt::NoPen);
-        if (code == 0x00)
+        if (code == Rop3Blackness)
             p.setBrush(Qt::black);
-        else if (code == 0xFF)
+        else if (code == Rop3Whiteness)
             p.setBrush(Qt::white);
         else if (dc_.brush.style == BsNull)
             return;
@@ -1274,7 +1289,7 @@ void Player::blit(const Blit& b) {
 
 void Player::ropBlit(const QRect& destPx, const QPointF& p0, const QPointF& p1, const QPointF& p2,
                      const Blit& b) {
-    const quint32 code = (b.rop >> 16) & 0xff;
+    const quint32 code = rop3(b.rop);
     QImage dst = image_.copy(destPx).convertToFormat(QImage::Format_RGB32);
     QImage pattern;
     quint32 solid = 0;

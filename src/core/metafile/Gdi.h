@@ -7,6 +7,8 @@
 #include "core/metafile/Metafile.h"
 
 #include <QColor>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -40,13 +42,17 @@ enum TextAlign : quint32 {
     TaUpdateCp = 1,
     TaRight = 2,
     TaCenter = 6,
+    TaHorizontalMask = 6,  // left (0), right or centre
     TaBottom = 8,
     TaBaseline = 24,
+    TaVerticalMask = 24,  // top (0), bottom or baseline
 };
 enum TextOptions : quint32 {
     EtoOpaque = 0x2,
     EtoClipped = 0x4,
     EtoGlyphIndex = 0x10,
+    EtoNoRect = 0x100,      // EMR_SMALLTEXTOUT: no clipping rectangle follows
+    EtoSmallChars = 0x200,  // EMR_SMALLTEXTOUT: 8-bit characters
     EtoPdy = 0x2000,
 };
 enum PenStyle : quint32 {
@@ -136,11 +142,26 @@ struct DcState {
     Palette palette;
 };
 
+// A raster operation keeps its ROP3 code, the boolean function of pattern, source and
+// destination, in bits 16-23.
+constexpr quint32 RopSrcCopy = 0x00CC0020;
+enum Rop3 : quint32 {
+    Rop3Blackness = 0x00,
+    Rop3NotSrcCopy = 0x33,
+    Rop3Dest = 0xAA,  // leaves the destination as it is
+    Rop3SrcCopy = 0xCC,
+    Rop3PatCopy = 0xF0,
+    Rop3Whiteness = 0xFF,
+};
+inline quint32 rop3(quint32 rop) {
+    return (rop >> 16) & 0xff;
+}
+
 // One blit request in logical units (destination) and source pixels.
 struct Blit {
-    QRectF dest;                    // x, y, width, height (width/height may be negative)
-    QRectF source;                  // in source pixels, top-down
-    quint32 rop = 0x00CC0020;       // SRCCOPY
+    QRectF dest;    // x, y, width, height (width/height may be negative)
+    QRectF source;  // in source pixels, top-down
+    quint32 rop = RopSrcCopy;
     const QImage* image = nullptr;  // nullptr for pattern-only operations
     bool alphaBlend = false;
     int constantAlpha = 255;
@@ -254,6 +275,15 @@ class Player {
     double lengthScale() const;
     QPointF pageScale() const;
     QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end) const;
+    // The parts of text(): the selected font at yScale image pixels per logical unit
+    // (none when too small to see); each character's pen position along the baseline
+    // in image pixels, from dx or the font's advances, giving the text's width; and
+    // the characters drawn (or added to the open path) at those positions.
+    std::optional<QFont> textFont(double yScale) const;
+    double textPositions(const QString& s, const std::vector<double>& dx, bool pdy, QPointF scale,
+                         const QFontMetricsF& fm, std::vector<QPointF>& pos) const;
+    void drawText(const QTransform& local, const QString& s, const std::vector<QPointF>& pos,
+                  bool positioned, double width, const QFont& font, const QFontMetricsF& fm);
     void ropBlit(const QRect& destPx, const QPointF& p0, const QPointF& p1, const QPointF& p2,
                  const Blit& b);
 

@@ -2,6 +2,7 @@
 
 #include "core/bytes/ByteReader.h"
 #include "core/metafile/Readers.h"
+#include "core/metafile/RecordTypes.h"
 
 #include <cmath>
 
@@ -11,9 +12,9 @@ using bytes::ByteReader;
 
 Format sniff(QByteArrayView bytes) {
     const ByteReader r(bytes);
-    if (r.has(0, 88) && r.u32(0) == 1 && r.u32(40) == 0x464D4520u)
+    if (r.has(0, 88) && r.u32(0) == emr::Header && r.u32(40) == emr::Signature)
         return Format::Emf;
-    if (r.has(0, 22 + 18) && r.u32(0) == 0x9AC6CDD7u)
+    if (r.has(0, 22 + 18) && r.u32(0) == meta::PlaceableKey)
         return Format::PlaceableWmf;
     // META_HEADER: type 1 (memory) or 2 (disk), header of 9 words, version 0x100/0x300.
     if (r.has(0, 18) && (r.u16(0) == 1 || r.u16(0) == 2) && r.u16(2) == 9 &&
