@@ -1,11 +1,16 @@
 #include "MetafileBuilder.h"
 
+#include "core/metafile/RecordTypes.h"
+
 #include <QtEndian>
 
 #include <cstring>
 #include <map>
 
 namespace pictrove::test {
+
+namespace emr = metafile::emr;
+namespace meta = metafile::meta;
 
 Bytes& Bytes::u8(quint8 v) {
     d_.append(char(v));
@@ -119,100 +124,101 @@ EmfBuilder& EmfBuilder::record(quint32 type, const QByteArray& fields) {
 }
 
 EmfBuilder& EmfBuilder::rectangle(QRect r) {
-    return record(43, rectL(r).data());
+    return record(emr::Rectangle, rectL(r).data());
 }
 EmfBuilder& EmfBuilder::ellipse(QRect r) {
-    return record(42, rectL(r).data());
+    return record(emr::Ellipse, rectL(r).data());
 }
 EmfBuilder& EmfBuilder::createBrush(quint32 ih, quint32 style, QColor c, quint32 hatch) {
-    return record(39, Bytes().u32(ih).u32(style).color(c).u32(hatch).data());
+    return record(emr::CreateBrushIndirect, Bytes().u32(ih).u32(style).color(c).u32(hatch).data());
 }
 EmfBuilder& EmfBuilder::createPen(quint32 ih, quint32 style, int width, QColor c) {
-    return record(38, Bytes().u32(ih).u32(style).i32(width).i32(0).color(c).data());
+    return record(emr::CreatePen, Bytes().u32(ih).u32(style).i32(width).i32(0).color(c).data());
 }
 EmfBuilder& EmfBuilder::selectObject(quint32 ih) {
-    return record(37, Bytes().u32(ih).data());
+    return record(emr::SelectObject, Bytes().u32(ih).data());
 }
 EmfBuilder& EmfBuilder::deleteObject(quint32 ih) {
-    return record(40, Bytes().u32(ih).data());
+    return record(emr::DeleteObject, Bytes().u32(ih).data());
 }
 EmfBuilder& EmfBuilder::intersectClipRect(QRect r) {
-    return record(30, rectL(r).data());
+    return record(emr::IntersectClipRect, rectL(r).data());
 }
 EmfBuilder& EmfBuilder::excludeClipRect(QRect r) {
-    return record(29, rectL(r).data());
+    return record(emr::ExcludeClipRect, rectL(r).data());
 }
 EmfBuilder& EmfBuilder::setMapMode(quint32 mode) {
-    return record(17, Bytes().u32(mode).data());
+    return record(emr::SetMapMode, Bytes().u32(mode).data());
 }
 EmfBuilder& EmfBuilder::setWindowOrg(int x, int y) {
-    return record(10, Bytes().i32(x).i32(y).data());
+    return record(emr::SetWindowOrgEx, Bytes().i32(x).i32(y).data());
 }
 EmfBuilder& EmfBuilder::setWindowExt(int x, int y) {
-    return record(9, Bytes().i32(x).i32(y).data());
+    return record(emr::SetWindowExtEx, Bytes().i32(x).i32(y).data());
 }
 EmfBuilder& EmfBuilder::setViewportOrg(int x, int y) {
-    return record(12, Bytes().i32(x).i32(y).data());
+    return record(emr::SetViewportOrgEx, Bytes().i32(x).i32(y).data());
 }
 EmfBuilder& EmfBuilder::setViewportExt(int x, int y) {
-    return record(11, Bytes().i32(x).i32(y).data());
+    return record(emr::SetViewportExtEx, Bytes().i32(x).i32(y).data());
 }
 EmfBuilder& EmfBuilder::setWorldTransform(float m11, float m12, float m21, float m22, float dx,
                                           float dy) {
-    return record(35, Bytes().f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy).data());
+    return record(emr::SetWorldTransform,
+                  Bytes().f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy).data());
 }
 EmfBuilder& EmfBuilder::saveDc() {
-    return record(33, {});
+    return record(emr::SaveDc, {});
 }
 EmfBuilder& EmfBuilder::restoreDc(int n) {
-    return record(34, Bytes().i32(n).data());
+    return record(emr::RestoreDc, Bytes().i32(n).data());
 }
 EmfBuilder& EmfBuilder::setTextColor(QColor c) {
-    return record(24, Bytes().color(c).data());
+    return record(emr::SetTextColor, Bytes().color(c).data());
 }
 EmfBuilder& EmfBuilder::setBkMode(quint32 mode) {
-    return record(18, Bytes().u32(mode).data());
+    return record(emr::SetBkMode, Bytes().u32(mode).data());
 }
 EmfBuilder& EmfBuilder::setTextAlign(quint32 align) {
-    return record(22, Bytes().u32(align).data());
+    return record(emr::SetTextAlign, Bytes().u32(align).data());
 }
 EmfBuilder& EmfBuilder::setPolyFillMode(quint32 mode) {
-    return record(19, Bytes().u32(mode).data());
+    return record(emr::SetPolyFillMode, Bytes().u32(mode).data());
 }
 EmfBuilder& EmfBuilder::setRop2(quint32 rop) {
-    return record(20, Bytes().u32(rop).data());
+    return record(emr::SetRop2, Bytes().u32(rop).data());
 }
 EmfBuilder& EmfBuilder::polygon16(const std::vector<QPoint>& pts) {
     Bytes b;
     b.raw(rectL(QRect()).data()).u32(quint32(pts.size()));
     for (QPoint p : pts)
         b.i16(qint16(p.x())).i16(qint16(p.y()));
-    return record(86, b.data());
+    return record(emr::Polygon16, b.data());
 }
 EmfBuilder& EmfBuilder::polyline16(const std::vector<QPoint>& pts) {
     Bytes b;
     b.raw(rectL(QRect()).data()).u32(quint32(pts.size()));
     for (QPoint p : pts)
         b.i16(qint16(p.x())).i16(qint16(p.y()));
-    return record(87, b.data());
+    return record(emr::Polyline16, b.data());
 }
 EmfBuilder& EmfBuilder::moveTo(int x, int y) {
-    return record(27, Bytes().i32(x).i32(y).data());
+    return record(emr::MoveToEx, Bytes().i32(x).i32(y).data());
 }
 EmfBuilder& EmfBuilder::lineTo(int x, int y) {
-    return record(54, Bytes().i32(x).i32(y).data());
+    return record(emr::LineTo, Bytes().i32(x).i32(y).data());
 }
 EmfBuilder& EmfBuilder::beginPath() {
-    return record(59, {});
+    return record(emr::BeginPath, {});
 }
 EmfBuilder& EmfBuilder::endPath() {
-    return record(60, {});
+    return record(emr::EndPath, {});
 }
 EmfBuilder& EmfBuilder::fillPath() {
-    return record(62, rectL(QRect()).data());
+    return record(emr::FillPath, rectL(QRect()).data());
 }
 EmfBuilder& EmfBuilder::selectClipPath(quint32 mode) {
-    return record(67, Bytes().u32(mode).data());
+    return record(emr::SelectClipPath, Bytes().u32(mode).data());
 }
 EmfBuilder& EmfBuilder::extSelectClipRgn(quint32 mode, const std::vector<QRect>& rects) {
     Bytes rgn;
@@ -223,7 +229,8 @@ EmfBuilder& EmfBuilder::extSelectClipRgn(quint32 mode, const std::vector<QRect>&
     rgn.raw(rectL(bound).data());
     for (const QRect& r : rects)
         rgn.raw(rectL(r).data());
-    return record(75, Bytes().u32(quint32(rgn.size())).u32(mode).raw(rgn.data()).data());
+    return record(emr::ExtSelectClipRgn,
+                  Bytes().u32(quint32(rgn.size())).u32(mode).raw(rgn.data()).data());
 }
 EmfBuilder& EmfBuilder::createFont(quint32 ih, int height, const QString& face, int weight,
                                    int escapement) {
@@ -232,7 +239,7 @@ EmfBuilder& EmfBuilder::createFont(quint32 ih, int height, const QString& face, 
     b.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
     for (int i = 0; i < 32; ++i)
         b.u16(i < face.size() ? face.at(i).unicode() : 0);
-    return record(82, b.data());
+    return record(emr::ExtCreateFontIndirectW, b.data());
 }
 EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, bool withDx, int dx) {
     const quint32 n = quint32(text.size());
@@ -251,7 +258,7 @@ EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, bool with
     if (withDx)
         for (quint32 i = 0; i < n; ++i)
             b.i32(dx);
-    return record(84, b.data());
+    return record(emr::ExtTextOutW, b.data());
 }
 EmfBuilder& EmfBuilder::stretchDiBits(QRect dest, const QByteArray& packed, quint32 rop) {
     const QByteArray info = dibInfo(packed), bits = dibBits(packed);
@@ -261,7 +268,7 @@ EmfBuilder& EmfBuilder::stretchDiBits(QRect dest, const QByteArray& packed, quin
     b.raw(rectL(dest).data()).i32(dest.x()).i32(dest.y()).i32(0).i32(0).i32(w).i32(h);
     b.u32(80).u32(quint32(info.size())).u32(quint32(80 + info.size())).u32(quint32(bits.size()));
     b.u32(0).u32(rop).i32(dest.width()).i32(dest.height()).raw(info).raw(bits);
-    return record(81, b.data());
+    return record(emr::StretchDiBits, b.data());
 }
 EmfBuilder& EmfBuilder::bitBlt(QRect dest, const QByteArray& packed, quint32 rop) {
     const QByteArray info = dibInfo(packed), bits = dibBits(packed);
@@ -270,10 +277,10 @@ EmfBuilder& EmfBuilder::bitBlt(QRect dest, const QByteArray& packed, quint32 rop
     b.u32(rop).i32(0).i32(0).f32(1).f32(0).f32(0).f32(1).f32(0).f32(0).color(Qt::white).u32(0);
     b.u32(100).u32(quint32(info.size())).u32(quint32(100 + info.size())).u32(quint32(bits.size()));
     b.raw(info).raw(bits);
-    return record(76, b.data());
+    return record(emr::BitBlt, b.data());
 }
 EmfBuilder& EmfBuilder::comment(const QByteArray& payload) {
-    return record(70, Bytes().u32(quint32(payload.size())).raw(payload).data());
+    return record(emr::GdiComment, Bytes().u32(quint32(payload.size())).raw(payload).data());
 }
 
 QByteArray EmfBuilder::finish(quint16 handles) const {
@@ -281,12 +288,12 @@ QByteArray EmfBuilder::finish(quint16 handles) const {
     QByteArray body;
     for (const QByteArray& r : records_)
         body.append(r);
-    const QByteArray eof = Bytes().u32(14).u32(20).u32(0).u32(16).u32(20).data();
+    const QByteArray eof = Bytes().u32(emr::Eof).u32(20).u32(0).u32(16).u32(20).data();
     Bytes head;
-    head.u32(1).u32(108);
+    head.u32(emr::Header).u32(108);
     head.i32(0).i32(0).i32(w_ - 1).i32(h_ - 1);  // bounds, device pixels
     head.i32(0).i32(0).i32(frameW).i32(frameH);  // frame, 0.01 mm
-    head.u32(0x464D4520u).u32(0x10000);
+    head.u32(emr::Signature).u32(0x10000);
     head.u32(quint32(108 + body.size() + eof.size()));
     head.u32(quint32(records_.size() + 2)).u16(handles).u16(0);
     head.u32(0).u32(0).u32(0);                   // description, palette entries
@@ -328,26 +335,29 @@ WmfBuilder& WmfBuilder::recordBytes(quint16 function, const QByteArray& params) 
 }
 
 WmfBuilder& WmfBuilder::rectangle(QRect r) {
-    return record(0x041B, {qint16(r.top() + r.height()), qint16(r.left() + r.width()),
-                           qint16(r.top()), qint16(r.left())});
+    return record(meta::Rectangle, {qint16(r.top() + r.height()), qint16(r.left() + r.width()),
+                                    qint16(r.top()), qint16(r.left())});
 }
 WmfBuilder& WmfBuilder::ellipse(QRect r) {
-    return record(0x0418, {qint16(r.top() + r.height()), qint16(r.left() + r.width()),
-                           qint16(r.top()), qint16(r.left())});
+    return record(meta::Ellipse, {qint16(r.top() + r.height()), qint16(r.left() + r.width()),
+                                  qint16(r.top()), qint16(r.left())});
 }
 WmfBuilder& WmfBuilder::intersectClipRect(QRect r) {
-    return record(0x0416, {qint16(r.top() + r.height()), qint16(r.left() + r.width()),
-                           qint16(r.top()), qint16(r.left())});
+    return record(meta::IntersectClipRect,
+                  {qint16(r.top() + r.height()), qint16(r.left() + r.width()), qint16(r.top()),
+                   qint16(r.left())});
 }
 WmfBuilder& WmfBuilder::excludeClipRect(QRect r) {
-    return record(0x0415, {qint16(r.top() + r.height()), qint16(r.left() + r.width()),
-                           qint16(r.top()), qint16(r.left())});
+    return record(meta::ExcludeClipRect,
+                  {qint16(r.top() + r.height()), qint16(r.left() + r.width()), qint16(r.top()),
+                   qint16(r.left())});
 }
 WmfBuilder& WmfBuilder::createBrush(quint16 style, QColor c, quint16 hatch) {
-    return recordBytes(0x02FC, Bytes().u16(style).color(c).u16(hatch).data());
+    return recordBytes(meta::CreateBrushIndirect, Bytes().u16(style).color(c).u16(hatch).data());
 }
 WmfBuilder& WmfBuilder::createPen(quint16 style, int width, QColor c) {
-    return recordBytes(0x02FA, Bytes().u16(style).i16(qint16(width)).i16(0).color(c).data());
+    return recordBytes(meta::CreatePenIndirect,
+                       Bytes().u16(style).i16(qint16(width)).i16(0).color(c).data());
 }
 WmfBuilder& WmfBuilder::createFont(int height, const QByteArray& face, int weight) {
     Bytes b;
@@ -356,24 +366,25 @@ WmfBuilder& WmfBuilder::createFont(int height, const QByteArray& face, int weigh
     QByteArray f = face.left(31);
     f.append('\0');
     b.raw(f);
-    return recordBytes(0x02FB, b.data());
+    return recordBytes(meta::CreateFontIndirect, b.data());
 }
 WmfBuilder& WmfBuilder::polygon(const std::vector<QPoint>& pts) {
     Bytes b;
     b.i16(qint16(pts.size()));
     for (QPoint p : pts)
         b.i16(qint16(p.x())).i16(qint16(p.y()));
-    return recordBytes(0x0324, b.data());
+    return recordBytes(meta::Polygon, b.data());
 }
 WmfBuilder& WmfBuilder::setTextColor(QColor c) {
-    return recordBytes(0x0209, Bytes().color(c).data());
+    return recordBytes(meta::SetTextColor, Bytes().color(c).data());
 }
 WmfBuilder& WmfBuilder::textOut(int x, int y, const QByteArray& text) {
     QByteArray t = text;
     if (t.size() % 2)
         t.append('\0');
     return recordBytes(
-        0x0521, Bytes().i16(qint16(text.size())).raw(t).i16(qint16(y)).i16(qint16(x)).data());
+        meta::TextOut,
+        Bytes().i16(qint16(text.size())).raw(t).i16(qint16(y)).i16(qint16(x)).data());
 }
 WmfBuilder& WmfBuilder::extTextOut(int x, int y, const QByteArray& text,
                                    const std::vector<qint16>& dx) {
@@ -384,7 +395,7 @@ WmfBuilder& WmfBuilder::extTextOut(int x, int y, const QByteArray& text,
     b.i16(qint16(y)).i16(qint16(x)).i16(qint16(text.size())).u16(0).raw(t);
     for (qint16 d : dx)
         b.i16(d);
-    return recordBytes(0x0A32, b.data());
+    return recordBytes(meta::ExtTextOut, b.data());
 }
 WmfBuilder& WmfBuilder::stretchDib(QRect dest, const QByteArray& packed, quint32 rop) {
     const qint32 w = qFromLittleEndian<qint32>(packed.constData() + 4);
@@ -393,16 +404,16 @@ WmfBuilder& WmfBuilder::stretchDib(QRect dest, const QByteArray& packed, quint32
     b.u32(rop).u16(0).i16(qint16(h)).i16(qint16(w)).i16(0).i16(0);
     b.i16(qint16(dest.height())).i16(qint16(dest.width())).i16(qint16(dest.y()));
     b.i16(qint16(dest.x())).raw(packed);
-    return recordBytes(0x0F43, b.data());
+    return recordBytes(meta::StretchDib, b.data());
 }
 WmfBuilder& WmfBuilder::patBlt(QRect dest, quint32 rop) {
-    return recordBytes(0x061D, Bytes()
-                                   .u32(rop)
-                                   .i16(qint16(dest.height()))
-                                   .i16(qint16(dest.width()))
-                                   .i16(qint16(dest.y()))
-                                   .i16(qint16(dest.x()))
-                                   .data());
+    return recordBytes(meta::PatBlt, Bytes()
+                                         .u32(rop)
+                                         .i16(qint16(dest.height()))
+                                         .i16(qint16(dest.width()))
+                                         .i16(qint16(dest.y()))
+                                         .i16(qint16(dest.x()))
+                                         .data());
 }
 
 QByteArray WmfBuilder::finish(quint16 objects) const {
@@ -412,11 +423,11 @@ QByteArray WmfBuilder::finish(quint16 objects) const {
         body.append(r);
         maxRecord = std::max<quint32>(maxRecord, quint32(r.size() / 2));
     }
-    body.append(Bytes().u32(3).u16(0).data());
+    body.append(Bytes().u32(3).u16(meta::Eof).data());
     Bytes out;
     if (placeable_) {
         Bytes ph;
-        ph.u32(0x9AC6CDD7u).u16(0).i16(qint16(bounds_.left())).i16(qint16(bounds_.top()));
+        ph.u32(meta::PlaceableKey).u16(0).i16(qint16(bounds_.left())).i16(qint16(bounds_.top()));
         ph.i16(qint16(bounds_.left() + bounds_.width()))
             .i16(qint16(bounds_.top() + bounds_.height()));
         ph.u16(inch_).u32(0);

@@ -3,6 +3,8 @@
 // Writes small EMF and WMF files record by record for tests. Fields are written as the
 // formats lay them out; nothing is validated, so tests can also write lies.
 
+#include "core/metafile/RecordTypes.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -107,8 +109,12 @@ class WmfBuilder {
     WmfBuilder& record(quint16 function, std::initializer_list<qint16> words);
     WmfBuilder& recordBytes(quint16 function, const QByteArray& params);
 
-    WmfBuilder& setWindowOrg(int x, int y) { return record(0x020B, {qint16(y), qint16(x)}); }
-    WmfBuilder& setWindowExt(int x, int y) { return record(0x020C, {qint16(y), qint16(x)}); }
+    WmfBuilder& setWindowOrg(int x, int y) {
+        return record(metafile::meta::SetWindowOrg, {qint16(y), qint16(x)});
+    }
+    WmfBuilder& setWindowExt(int x, int y) {
+        return record(metafile::meta::SetWindowExt, {qint16(y), qint16(x)});
+    }
     WmfBuilder& setMapMode(int m) { return record(0x0103, {qint16(m)}); }
     WmfBuilder& rectangle(QRect r);  // left, top, right(excl), bottom(excl)
     WmfBuilder& ellipse(QRect r);

@@ -77,6 +77,7 @@ enum Type : quint32 {
     BitBlt = 76,
     StretchBlt = 77,
     MaskBlt = 78,
+    GdiComment = 70,
     SetDiBitsToDevice = 80,
     StretchDiBits = 81,
     ExtCreateFontIndirectW = 82,

@@ -11,6 +11,8 @@ using namespace pictrove;
 using test::Bytes;
 using test::EmfBuilder;
 using test::WmfBuilder;
+namespace emr = metafile::emr;
+namespace meta = metafile::meta;
 
 namespace {
 
@@ -155,7 +157,7 @@ void MetafileDamageTest::lyingRecordsKeepWhatCameBefore_data() {
         return b.data();
     };
 
-    QTest::newRow("emf-record-size-zero") << emf().record(43, {}).finish() << false;
+    QTest::newRow("emf-record-size-zero") << emf().record(emr::Rectangle, {}).finish() << false;
     {
         QByteArray b = emf().rectangle(QRect(32, 32, 16, 16)).finish();
         // The second rectangle claims to run far past the end of the file.
@@ -166,96 +168,101 @@ void MetafileDamageTest::lyingRecordsKeepWhatCameBefore_data() {
     }
     QTest::newRow("emf-polygon-count-lies")
         << emf()
-               .record(86, Bytes().i32(0).i32(0).i32(0).i32(0).u32(0x40000000).i16(1).i16(1).data())
+               .record(emr::Polygon16,
+                       Bytes().i32(0).i32(0).i32(0).i32(0).u32(0x40000000).i16(1).i16(1).data())
                .finish()
         << false;
-    QTest::newRow("emf-polypolygon-counts-exceed-total") << emf()
-                                                                .record(91, Bytes()
-                                                                                .i32(0)
-                                                                                .i32(0)
-                                                                                .i32(0)
-                                                                                .i32(0)
-                                                                                .u32(2)
-                                                                                .u32(3)
-                                                                                .u32(3)
-                                                                                .u32(0x7fffffff)
-                                                                                .i16(0)
-                                                                                .i16(0)
-                                                                                .i16(5)
-                                                                                .i16(5)
-                                                                                .i16(0)
-                                                                                .i16(5)
-                                                                                .data())
-                                                                .finish()
-                                                         << false;
+    QTest::newRow("emf-polypolygon-counts-exceed-total")
+        << emf()
+               .record(emr::PolyPolygon16, Bytes()
+                                               .i32(0)
+                                               .i32(0)
+                                               .i32(0)
+                                               .i32(0)
+                                               .u32(2)
+                                               .u32(3)
+                                               .u32(3)
+                                               .u32(0x7fffffff)
+                                               .i16(0)
+                                               .i16(0)
+                                               .i16(5)
+                                               .i16(5)
+                                               .i16(0)
+                                               .i16(5)
+                                               .data())
+               .finish()
+        << false;
     QTest::newRow("emf-text-length-lies") << emf()
-                                                 .record(84, Bytes()
-                                                                 .i32(0)
-                                                                 .i32(0)
-                                                                 .i32(0)
-                                                                 .i32(0)
-                                                                 .u32(1)
-                                                                 .f32(1)
-                                                                 .f32(1)
-                                                                 .i32(0)
-                                                                 .i32(0)
-                                                                 .u32(0x10000000)
-                                                                 .u32(76)
-                                                                 .u32(0)
-                                                                 .i32(0)
-                                                                 .i32(0)
-                                                                 .i32(0)
-                                                                 .i32(0)
-                                                                 .u32(0)
-                                                                 .data())
+                                                 .record(emr::ExtTextOutW, Bytes()
+                                                                               .i32(0)
+                                                                               .i32(0)
+                                                                               .i32(0)
+                                                                               .i32(0)
+                                                                               .u32(1)
+                                                                               .f32(1)
+                                                                               .f32(1)
+                                                                               .i32(0)
+                                                                               .i32(0)
+                                                                               .u32(0x10000000)
+                                                                               .u32(76)
+                                                                               .u32(0)
+                                                                               .i32(0)
+                                                                               .i32(0)
+                                                                               .i32(0)
+                                                                               .i32(0)
+                                                                               .u32(0)
+                                                                               .data())
                                                  .finish()
                                           << false;
     QTest::newRow("emf-dib-offsets-outside-record")
-        << emfThenBlue(emf().record(81, Bytes()
-                                            .i32(0)
-                                            .i32(0)
-                                            .i32(9)
-                                            .i32(9)
-                                            .i32(0)
-                                            .i32(0)
-                                            .i32(0)
-                                            .i32(0)
-                                            .i32(4)
-                                            .i32(4)
-                                            .u32(0x7ffffff0)
-                                            .u32(40)
-                                            .u32(8)
-                                            .u32(0xfffffff0)
-                                            .u32(0)
-                                            .u32(0x00CC0020)
-                                            .i32(9)
-                                            .i32(9)
-                                            .data()))
+        << emfThenBlue(emf().record(emr::StretchDiBits, Bytes()
+                                                            .i32(0)
+                                                            .i32(0)
+                                                            .i32(9)
+                                                            .i32(9)
+                                                            .i32(0)
+                                                            .i32(0)
+                                                            .i32(0)
+                                                            .i32(0)
+                                                            .i32(4)
+                                                            .i32(4)
+                                                            .u32(0x7ffffff0)
+                                                            .u32(40)
+                                                            .u32(8)
+                                                            .u32(0xfffffff0)
+                                                            .u32(0)
+                                                            .u32(0x00CC0020)
+                                                            .i32(9)
+                                                            .i32(9)
+                                                            .data()))
         << true;
     QTest::newRow("emf-dib-huge-dimensions")
-        << emfThenBlue(emf().record(81, stretchRaw(hugeDib(1 << 20, 1 << 20, 32), 40))) << true;
-    QTest::newRow("emf-dib-negative-width")
-        << emfThenBlue(emf().record(81, stretchRaw(hugeDib(-5, 4, 24), 40))) << true;
-    QTest::newRow("emf-dib-bad-bpp")
-        << emfThenBlue(emf().record(81, stretchRaw(hugeDib(4, 4, 7), 40))) << true;
-    QTest::newRow("emf-rle8-claims-big-bitmap")
         << emfThenBlue(
-               emf().record(81, stretchRaw(Bytes()
-                                               .u32(40)
-                                               .i32(30000)
-                                               .i32(30000)
-                                               .u16(1)
-                                               .u16(8)
-                                               .u32(1)
-                                               .u32(0)
-                                               .u32(0)
-                                               .u32(0)
-                                               .u32(0)
-                                               .u32(0)
-                                               .raw(QByteArray(1024, '\0'))
-                                               .raw(QByteArray("\xff\x01\x00\x02\xff\xff", 6))
-                                               .data(),
-                                           1064)))
+               emf().record(emr::StretchDiBits, stretchRaw(hugeDib(1 << 20, 1 << 20, 32), 40)))
+        << true;
+    QTest::newRow("emf-dib-negative-width")
+        << emfThenBlue(emf().record(emr::StretchDiBits, stretchRaw(hugeDib(-5, 4, 24), 40)))
+        << true;
+    QTest::newRow("emf-dib-bad-bpp")
+        << emfThenBlue(emf().record(emr::StretchDiBits, stretchRaw(hugeDib(4, 4, 7), 40))) << true;
+    QTest::newRow("emf-rle8-claims-big-bitmap")
+        << emfThenBlue(emf().record(emr::StretchDiBits,
+                                    stretchRaw(Bytes()
+                                                   .u32(40)
+                                                   .i32(30000)
+                                                   .i32(30000)
+                                                   .u16(1)
+                                                   .u16(8)
+                                                   .u32(1)
+                                                   .u32(0)
+                                                   .u32(0)
+                                                   .u32(0)
+                                                   .u32(0)
+                                                   .u32(0)
+                                                   .raw(QByteArray(1024, '\0'))
+                                                   .raw(QByteArray("\xff\x01\x00\x02\xff\xff", 6))
+                                                   .data(),
+                                               1064)))
         << true;
     QTest::newRow("emf-object-index-out-of-range")
         << emfThenBlue(emf()
@@ -264,25 +271,26 @@ void MetafileDamageTest::lyingRecordsKeepWhatCameBefore_data() {
                            .createBrush(0xffffff, 0, Qt::green)
                            .selectObject(0xffffff))
         << true;
-    QTest::newRow("emf-region-count-lies") << emf()
-                                                  .record(75, Bytes()
-                                                                  .u32(48)
-                                                                  .u32(5)
-                                                                  .u32(32)
-                                                                  .u32(1)
-                                                                  .u32(0x01000000)
-                                                                  .u32(16)
-                                                                  .i32(0)
-                                                                  .i32(0)
-                                                                  .i32(9)
-                                                                  .i32(9)
-                                                                  .i32(0)
-                                                                  .i32(0)
-                                                                  .i32(9)
-                                                                  .i32(9)
-                                                                  .data())
-                                                  .finish()
-                                           << false;
+    QTest::newRow("emf-region-count-lies")
+        << emf()
+               .record(emr::ExtSelectClipRgn, Bytes()
+                                                  .u32(48)
+                                                  .u32(5)
+                                                  .u32(32)
+                                                  .u32(1)
+                                                  .u32(0x01000000)
+                                                  .u32(16)
+                                                  .i32(0)
+                                                  .i32(0)
+                                                  .i32(9)
+                                                  .i32(9)
+                                                  .i32(0)
+                                                  .i32(0)
+                                                  .i32(9)
+                                                  .i32(9)
+                                                  .data())
+               .finish()
+        << false;
     {
         EmfBuilder b = emf();
         for (int i = 0; i < 6000; ++i)
@@ -291,10 +299,10 @@ void MetafileDamageTest::lyingRecordsKeepWhatCameBefore_data() {
         QTest::newRow("emf-save-stack-deep") << emfThenBlue(b) << true;
     }
     QTest::newRow("emf-unknown-and-nan-transform")
-        << emfThenBlue(
-               emf()
-                   .record(200, QByteArray(40, 'x'))
-                   .record(35, Bytes().f32(NAN).f32(0).f32(0).f32(1e38f).f32(0).f32(0).data()))
+        << emfThenBlue(emf()
+                           .record(200, QByteArray(40, 'x'))
+                           .record(emr::SetWorldTransform,
+                                   Bytes().f32(NAN).f32(0).f32(0).f32(1e38f).f32(0).f32(0).data()))
         << true;
 
     auto wmf = [] {
@@ -311,49 +319,49 @@ void MetafileDamageTest::lyingRecordsKeepWhatCameBefore_data() {
         return b.createBrush(0, kBlue).selectObject(slot).rectangle(QRect(32, 32, 16, 16)).finish();
     };
     QTest::newRow("wmf-polygon-count-lies")
-        << wmf().record(0x0324, {qint16(-1), 1, 1}).finish() << false;
+        << wmf().record(meta::Polygon, {qint16(-1), 1, 1}).finish() << false;
     QTest::newRow("wmf-polypolygon-counts-lie")
-        << wmf().record(0x0538, {2, 3, qint16(-1), 0, 0, 5, 5}).finish() << false;
+        << wmf().record(meta::PolyPolygon, {2, 3, qint16(-1), 0, 0, 5, 5}).finish() << false;
     QTest::newRow("wmf-text-length-lies")
-        << wmf().record(0x0521, {qint16(30000), 0x4141, 1, 1}).finish() << false;
+        << wmf().record(meta::TextOut, {qint16(30000), 0x4141, 1, 1}).finish() << false;
     QTest::newRow("wmf-exttext-dx-missing")
         << wmfThenBlue(wmf().setBkMode(1).extTextOut(20, 20, "abc", {})) << true;
     QTest::newRow("wmf-object-index-out-of-range")
         << wmfThenBlue(wmf().selectObject(60000).deleteObject(65535)) << true;
     QTest::newRow("wmf-region-scans-lie")
-        << wmfThenBlue(
-               wmf()
-                   .record(0x06FF, {0, 6, 0, 0, 100, qint16(-1), 4, 0, 0, 48, 48, 8, 0, 10, 0, 48})
-                   .record(0x012C, {2})
-                   .record(0x012C, {qint16(60000)}),
-               3)
+        << wmfThenBlue(wmf()
+                           .record(meta::CreateRegion,
+                                   {0, 6, 0, 0, 100, qint16(-1), 4, 0, 0, 48, 48, 8, 0, 10, 0, 48})
+                           .record(meta::SelectClipRegion, {2})
+                           .record(meta::SelectClipRegion, {qint16(60000)}),
+                       3)
         << true;
     QTest::newRow("wmf-stretchdib-huge")
-        << wmfThenBlue(wmf().recordBytes(0x0F43, Bytes()
-                                                     .u32(0x00CC0020)
-                                                     .u16(0)
-                                                     .i16(4)
-                                                     .i16(4)
-                                                     .i16(0)
-                                                     .i16(0)
-                                                     .i16(16)
-                                                     .i16(16)
-                                                     .i16(0)
-                                                     .i16(0)
-                                                     .raw(Bytes()
-                                                              .u32(40)
-                                                              .i32(0x7fffffff)
-                                                              .i32(0x7fffffff)
-                                                              .u16(1)
-                                                              .u16(24)
-                                                              .u32(0)
-                                                              .u32(0)
-                                                              .u32(0)
-                                                              .u32(0)
-                                                              .u32(0)
-                                                              .u32(0)
-                                                              .data())
-                                                     .data()))
+        << wmfThenBlue(wmf().recordBytes(meta::StretchDib, Bytes()
+                                                               .u32(0x00CC0020)
+                                                               .u16(0)
+                                                               .i16(4)
+                                                               .i16(4)
+                                                               .i16(0)
+                                                               .i16(0)
+                                                               .i16(16)
+                                                               .i16(16)
+                                                               .i16(0)
+                                                               .i16(0)
+                                                               .raw(Bytes()
+                                                                        .u32(40)
+                                                                        .i32(0x7fffffff)
+                                                                        .i32(0x7fffffff)
+                                                                        .u16(1)
+                                                                        .u16(24)
+                                                                        .u32(0)
+                                                                        .u32(0)
+                                                                        .u32(0)
+                                                                        .u32(0)
+                                                                        .u32(0)
+                                                                        .u32(0)
+                                                                        .data())
+                                                               .data()))
         << true;
     {
         QByteArray b = wmf().rectangle(QRect(32, 32, 16, 16)).finish();
