@@ -3,6 +3,7 @@
 #include "core/bytes/ByteReader.h"
 #include "core/formats/doc/CompoundFile.h"
 #include "core/formats/doc/OfficeArt.h"
+#include "core/metafile/RecordTypes.h"
 
 #include <functional>
 
@@ -179,7 +180,7 @@ StoredShape readInlineShape(QByteArrayView data, quint32 location, const CharPro
     // Descriptors of older style hold the picture itself: a metafile in one of the
     // mapping modes (without placeable header), or a bitmap.
     const quint32 firstWord = ByteReader(body).u32(0);  // 0 when body is shorter
-    const bool placeable = fits(body, 0, 4) && firstWord == kPlaceableKey;
+    const bool placeable = fits(body, 0, 4) && firstWord == metafile::meta::PlaceableKey;
     if (mm >= 1 && mm <= kMmAnisotropic && !placeable && dxaGoal > 0 && dyaGoal > 0) {
         out.picture = {withPlaceableHeader(body, QRect(0, 0, dxaGoal, dyaGoal), dxaGoal / 1440.0),
                        picfCrop};

@@ -1,6 +1,7 @@
 #include "core/formats/doc/OfficeArt.h"
 
 #include "core/bytes/ByteReader.h"
+#include "core/metafile/RecordTypes.h"
 
 #include <zlib.h>
 
@@ -41,6 +42,15 @@ enum RecordType : quint16 {
     kSecondaryFopt = 0xF121,
     kTertiaryFopt = 0xF122,
 };
+
+// A record header's first word: version in the low 4 bits, instance above them.
+constexpr quint16 kRecVerMask = 0x000F;
+constexpr int kRecInstanceShift = 4;
+
+// A property's opid: the property id, whether the value is a BLIP id, and whether the
+// value is the size of data that follows the property table.
+constexpr quint16 kOpidIdMask = 0x3FFF;
+constexpr quint16 kOpidComplex = 0x8000;
 
 enum PropertyId : quint16 {
     kLTxid = 0x0080,
@@ -128,9 +138,9 @@ class ArtParser {
         for (qsizetype i = 0; i < count; ++i) {
             const quint16 opid = in.u16(i * 6);
             const qint32 op = in.i32(i * 6 + 2);
-            if (opid & 0x8000)  // complex values are not needed here
+            if (opid & kOpidComplex)  // complex values are not needed here
                 continue;
-            switch (opid & 0x3FFF) {
+            switch (opid & kOpidIdMask) {
                 case kLTxid:
                     shape.hasText = true;
                     break;
@@ -305,8 +315,8 @@ std::optional<ArtRecord> readArtRecord(QByteArrayView bytes, qsizetype offset) {
     ArtRecord r;
     const ByteReader in(bytes);
     const quint16 verInst = in.u16(offset);
-    r.version = verInst & 0xF;
-    r.instance = verInst >> 4;
+    r.version = verInst & kRecVerMask;
+    r.instance = verInst >> kRecInstanceShift;
     r.type = in.u16(offset + 2);
     const quint32 length = in.u32(offset + 4);
     if (!fits(bytes, offset + 8, length))
@@ -505,9 +515,11 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
             const quint16 function = in.u16(qsizetype(pos) + 4);
             if (words < 3 || function == 0)
                 break;
-            if ((function == 0x020B || function == 0x020C) && fits(wmf, pos + 6, 4)) {
+            if ((function == metafile::meta::SetWindowOrg ||
+                 function == metafile::meta::SetWindowExt) &&
+                fits(wmf, pos + 6, 4)) {
                 const QPoint p(in.i16(qsizetype(pos) + 8), in.i16(qsizetype(pos) + 6));
-                (function == 0x020B ? org : ext) = p;
+                (function == metafile::meta::SetWindowOrg ? org : ext) = p;
             }
             pos += words * 2;
         }
@@ -526,7 +538,7 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
 
     QByteArray out;
     out.reserve(22 + wmf.size());
-    putU32(out, kPlaceableKey);
+    putU32(out, metafile::meta::PlaceableKey);
     putU16(out, 0);
     putU16(out, quint16(clamp16(bounds.left())));
     putU16(out, quint16(clamp16(bounds.top())));
@@ -590,8 +602,8 @@ QByteArray decodeBlip(QByteArrayView record, QString* problem) {
             } else {
                 metafile = data.toByteArray();
             }
-            if (r->type == kBlipWmf &&
-                !(metafile.size() >= 4 && ByteReader(metafile).u32(0) == kPlaceableKey))
+            if (r->type == kBlipWmf && !(metafile.size() >= 4 && ByteReader(metafile).u32(0) ==
+                                                                     metafile::meta::PlaceableKey))
                 metafile = withPlaceableHeader(metafile, bounds, emuWidth / 914400.0);
             return metafile;
         }

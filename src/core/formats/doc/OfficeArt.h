@@ -89,9 +89,6 @@ QByteArray decodeBlipEntry(const BlipEntry& entry, QByteArrayView delayStream, Q
 // header is damaged.
 QByteArray dibToBmp(QByteArrayView dib, QString* problem);
 
-// The first word of a WMF that starts with a placeable header.
-constexpr quint32 kPlaceableKey = 0x9AC6CDD7u;
-
 // A bare WMF (no placeable header) given one whose bounds come from the metafile's
 // window origin and extent (or fallback when it has none) and whose units per inch
 // make its frame widthInches wide.

@@ -21,6 +21,17 @@ constexpr quint16 kWord2Ident = 0xA5DB;
 constexpr quint16 kFirstWord97Fib = 0x00C0;  // Word 97 writes 0xC1; beta files 0xC0
 constexpr quint16 kFirstWord6Fib = 0x0065;
 
+// FibBase flags.
+constexpr quint16 kFibDot = 0x0001;  // the document is a template
+constexpr quint16 kFibEncrypted = 0x0100;
+constexpr quint16 kFibWhichTblStm = 0x0200;  // the table stream is 1Table, not 0Table
+constexpr quint16 kFibObfuscated = 0x8000;   // XOR obfuscation (with kFibEncrypted)
+
+// A piece descriptor's fc: bit 30 marks 8-bit text, whose offset is stored doubled.
+constexpr quint32 kFcCompressed = 0x40000000u;
+constexpr quint32 kFcOffsetMask = 0x3FFFFFFFu;
+constexpr quint32 kPnMask = 0x3FFFFF;  // the page number bits of a bin table entry
+
 // Indices of the fc/lcb pairs in FibRgFcLcb97.
 constexpr int kIndexPlcfBteChpx = 12;
 constexpr int kIndexClx = 33;
@@ -54,17 +65,17 @@ Parsed<Fib> parseFib(QByteArrayView wd) {
                                                : QStringLiteral("Word 2 or earlier document"));
     }
     const quint16 flags = in.u16(0x0A);
-    if (flags & 0x0100) {
+    if (flags & kFibEncrypted) {
         return P::fail(OpenStatus::Encrypted,
-                       (flags & 0x8000)
+                       (flags & kFibObfuscated)
                            ? QStringLiteral("document is obfuscated (password protected)")
                            : QStringLiteral("document is encrypted (password protected)"));
     }
     P result;
     Fib& fib = result.value;
     fib.nFib = nFib;
-    fib.isTemplate = flags & 0x0001;
-    fib.useTable1 = flags & 0x0200;
+    fib.isTemplate = flags & kFibDot;
+    fib.useTable1 = flags & kFibWhichTblStm;
 
     ByteCursor c(wd, 32);
     const quint16 csw = c.u16();
@@ -140,8 +151,8 @@ Parsed<PieceTable> parsePieceTable(QByteArrayView clx) {
             Piece p;
             p.cpStart = cpStart;
             p.cpEnd = cpEnd;
-            p.compressed = fcRaw & 0x40000000u;
-            p.offset = p.compressed ? (fcRaw & 0x3FFFFFFFu) / 2 : (fcRaw & 0x3FFFFFFFu);
+            p.compressed = fcRaw & kFcCompressed;
+            p.offset = p.compressed ? (fcRaw & kFcOffsetMask) / 2 : (fcRaw & kFcOffsetMask);
             p.prm = in.u16(pcd + 6);
             if (cpEnd > cpStart)
                 pieces.push_back(p);
@@ -172,10 +183,9 @@ Parsed<std::vector<ObjectChar>> findObjectChars(const PieceTable& table, QByteAr
                                   .arg(i)
                                   .arg(p.cpStart)
                                   .arg(p.cpEnd));
-        const char* text = wd.data() + p.offset;
+        const ByteReader text(wd.sliced(qsizetype(p.offset), qsizetype(count * width)));
         for (quint32 k = 0; k < count; ++k) {
-            const quint16 ch = p.compressed ? quint8(text[k])
-                                            : qFromLittleEndian<quint16>(text + qsizetype(k) * 2);
+            const quint16 ch = p.compressed ? text.u8(k) : text.u16(qint64(k) * 2);
             if (ch == 0x01 || ch == 0x08)
                 result.value.push_back({p.cpStart + k, quint32(p.offset + k * width), ch, p.prm});
         }
@@ -193,7 +203,7 @@ Parsed<std::vector<ChpxRun>> parseChpxRuns(QByteArrayView plc, QByteArrayView wd
     auto& runs = result.value;
     const ByteReader bins(plc);
     for (qsizetype i = 0; i < n; ++i) {
-        const quint32 pn = bins.u32((n + 1) * 4 + i * 4) & 0x3FFFFF;
+        const quint32 pn = bins.u32((n + 1) * 4 + i * 4) & kPnMask;
         const qint64 pageOffset = qint64(pn) * kFkpSize;
         if (!fits(wd, pageOffset, kFkpSize))
             return P::damaged(
