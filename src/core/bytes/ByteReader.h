@@ -15,13 +15,6 @@ inline bool fits(QByteArrayView bytes, qint64 offset, qint64 length) {
     return offset >= 0 && length >= 0 && offset <= bytes.size() && length <= bytes.size() - offset;
 }
 
-// The part [offset, offset + length) of bytes, or an empty view with *ok = false when
-// it does not fit.
-inline QByteArrayView slice(QByteArrayView bytes, qint64 offset, qint64 length, bool* ok) {
-    *ok = fits(bytes, offset, length);
-    return *ok ? bytes.sliced(qsizetype(offset), qsizetype(length)) : QByteArrayView();
-}
-
 // Random access: numbers at an offset, little-endian unless the name says `be`. A read
 // that does not lie wholly inside the bytes gives 0, so that a missed has() check costs
 // a wrong value, never memory safety; readers test has() before they rely on a value.

@@ -9,9 +9,7 @@
 
 using pictrove::bytes::ByteCursor;
 using pictrove::bytes::ByteReader;
-using pictrove::bytes::fits;
 using pictrove::bytes::hexValue;
-using pictrove::bytes::slice;
 
 namespace {
 
@@ -82,18 +80,6 @@ class ByteReaderTest : public QObject {
         QVERIFY(!r.has(1, std::numeric_limits<qint64>::max()));
         QVERIFY(r.sub(0, n + 1).isEmpty());
         QCOMPARE(ByteReader().u32(0), 0u);
-    }
-
-    void fitsAndSliceCheckBeforeArithmetic() {
-        const QByteArrayView v(kSample);
-        bool ok = false;
-        QCOMPARE(slice(v, 2, 3, &ok), v.sliced(2, 3));
-        QVERIFY(ok);
-        QVERIFY(slice(v, 9, 3, &ok).isEmpty());
-        QVERIFY(!ok);
-        QVERIFY(!fits(v, std::numeric_limits<qint64>::max(), 2));
-        QVERIFY(!fits(v, 2, -1));
-        QVERIFY(fits(v, v.size(), 0));
     }
 
     void cursorReadsInSequence() {

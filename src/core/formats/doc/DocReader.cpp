@@ -9,10 +9,9 @@
 
 namespace pictrove::doc {
 
-using bytes::ByteCursor;
 using bytes::ByteReader;
 using bytes::fits;
-using bytes::slice;
+namespace meta = metafile::meta;
 
 using word::OpenStatus;
 using Kind = word::Shape::Kind;
@@ -180,7 +179,7 @@ StoredShape readInlineShape(QByteArrayView data, quint32 location, const CharPro
     // Descriptors of older style hold the picture itself: a metafile in one of the
     // mapping modes (without placeable header), or a bitmap.
     const quint32 firstWord = ByteReader(body).u32(0);  // 0 when body is shorter
-    const bool placeable = fits(body, 0, 4) && firstWord == metafile::meta::PlaceableKey;
+    const bool placeable = fits(body, 0, 4) && firstWord == meta::PlaceableKey;
     if (mm >= 1 && mm <= kMmAnisotropic && !placeable && dxaGoal > 0 && dyaGoal > 0) {
         out.picture = {withPlaceableHeader(body, QRect(0, 0, dxaGoal, dyaGoal), dxaGoal / 1440.0),
                        picfCrop};

@@ -10,10 +10,9 @@
 
 namespace pictrove::doc {
 
-using bytes::ByteCursor;
 using bytes::ByteReader;
 using bytes::fits;
-using bytes::slice;
+namespace meta = metafile::meta;
 
 namespace {
 
@@ -515,11 +514,10 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
             const quint16 function = in.u16(qsizetype(pos) + 4);
             if (words < 3 || function == 0)
                 break;
-            if ((function == metafile::meta::SetWindowOrg ||
-                 function == metafile::meta::SetWindowExt) &&
-                fits(wmf, pos + 6, 4)) {
+            if ((function == meta::SetWindowOrg || function == meta::SetWindowExt) &&
+                in.has(pos + 6, 4)) {
                 const QPoint p(in.i16(qsizetype(pos) + 8), in.i16(qsizetype(pos) + 6));
-                (function == metafile::meta::SetWindowOrg ? org : ext) = p;
+                (function == meta::SetWindowOrg ? org : ext) = p;
             }
             pos += words * 2;
         }
@@ -538,7 +536,7 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
 
     QByteArray out;
     out.reserve(22 + wmf.size());
-    putU32(out, metafile::meta::PlaceableKey);
+    putU32(out, meta::PlaceableKey);
     putU16(out, 0);
     putU16(out, quint16(clamp16(bounds.left())));
     putU16(out, quint16(clamp16(bounds.top())));
@@ -602,8 +600,8 @@ QByteArray decodeBlip(QByteArrayView record, QString* problem) {
             } else {
                 metafile = data.toByteArray();
             }
-            if (r->type == kBlipWmf && !(metafile.size() >= 4 && ByteReader(metafile).u32(0) ==
-                                                                     metafile::meta::PlaceableKey))
+            if (r->type == kBlipWmf &&
+                !(metafile.size() >= 4 && ByteReader(metafile).u32(0) == meta::PlaceableKey))
                 metafile = withPlaceableHeader(metafile, bounds, emuWidth / 914400.0);
             return metafile;
         }

@@ -9,7 +9,6 @@ namespace pictrove::doc {
 using bytes::ByteCursor;
 using bytes::ByteReader;
 using bytes::fits;
-using bytes::slice;
 
 using word::OpenStatus;
 
