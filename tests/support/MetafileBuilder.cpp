@@ -1,5 +1,6 @@
 #include "MetafileBuilder.h"
 
+#include "core/bytes/ByteReader.h"
 #include "core/metafile/RecordTypes.h"
 
 #include <QtEndian>
@@ -87,8 +88,9 @@ QByteArray packedDib(const QImage& in, int bpp, bool topDown) {
 }
 
 static qsizetype infoSize(const QByteArray& packed) {
-    const quint32 clr = qFromLittleEndian<quint32>(packed.constData() + 32);
-    const quint16 bpp = qFromLittleEndian<quint16>(packed.constData() + 14);
+    const bytes::ByteReader header(packed);
+    const quint32 clr = header.u32(32);
+    const quint16 bpp = header.u16(14);
     const qsizetype entries = bpp <= 8 ? (clr ? clr : (1u << bpp)) : 0;
     return 40 + entries * 4;
 }
@@ -262,8 +264,9 @@ EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, bool with
 }
 EmfBuilder& EmfBuilder::stretchDiBits(QRect dest, const QByteArray& packed, quint32 rop) {
     const QByteArray info = dibInfo(packed), bits = dibBits(packed);
-    const qint32 w = qFromLittleEndian<qint32>(packed.constData() + 4);
-    const qint32 h = std::abs(qFromLittleEndian<qint32>(packed.constData() + 8));
+    const bytes::ByteReader header(packed);
+    const qint32 w = header.i32(4);
+    const qint32 h = std::abs(header.i32(8));
     Bytes b;
     b.raw(rectL(dest).data()).i32(dest.x()).i32(dest.y()).i32(0).i32(0).i32(w).i32(h);
     b.u32(80).u32(quint32(info.size())).u32(quint32(80 + info.size())).u32(quint32(bits.size()));
@@ -398,8 +401,9 @@ WmfBuilder& WmfBuilder::extTextOut(int x, int y, const QByteArray& text,
     return recordBytes(meta::ExtTextOut, b.data());
 }
 WmfBuilder& WmfBuilder::stretchDib(QRect dest, const QByteArray& packed, quint32 rop) {
-    const qint32 w = qFromLittleEndian<qint32>(packed.constData() + 4);
-    const qint32 h = std::abs(qFromLittleEndian<qint32>(packed.constData() + 8));
+    const bytes::ByteReader header(packed);
+    const qint32 w = header.i32(4);
+    const qint32 h = std::abs(header.i32(8));
     Bytes b;
     b.u32(rop).u16(0).i16(qint16(h)).i16(qint16(w)).i16(0).i16(0);
     b.i16(qint16(dest.height())).i16(qint16(dest.width())).i16(qint16(dest.y()));
@@ -433,7 +437,7 @@ QByteArray WmfBuilder::finish(quint16 objects) const {
         ph.u16(inch_).u32(0);
         quint16 sum = 0;
         for (int i = 0; i < 20; i += 2)
-            sum ^= qFromLittleEndian<quint16>(ph.data().constData() + i);
+            sum ^= bytes::ByteReader(ph.data()).u16(i);
         ph.u16(sum);
         out.raw(ph.data());
     }
