@@ -1,7 +1,6 @@
 #include "FolderTree.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -26,17 +25,6 @@ bool makeTree(const QString& root, const QStringList& entries) {
         }
     }
     return true;
-}
-
-QStringList listingOrder(const QString& folder, bool foldersOnly) {
-    QStringList names;
-    const QDir::Filters filters = (foldersOnly ? QDir::Dirs : QDir::Files) | QDir::Hidden |
-                                  QDir::System | QDir::NoDotAndDotDot;
-    QDirIterator it(folder, filters);
-    while (it.hasNext()) {
-        names.append(it.nextFileInfo().fileName());
-    }
-    return names;
 }
 
 }  // namespace pictrove::test

@@ -9,8 +9,4 @@ namespace pictrove::test {
 // missing folders on the way are made. False when something could not be made.
 bool makeTree(const QString& root, const QStringList& entries);
 
-// The names directly in `folder`, in the order the file system lists them, as Qt's own
-// unsorted listing sees them: the independent witness of "listing order".
-QStringList listingOrder(const QString& folder, bool foldersOnly);
-
 }  // namespace pictrove::test

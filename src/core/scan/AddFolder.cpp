@@ -3,12 +3,14 @@
 #include "core/platform/FolderBrowser.h"
 #include "core/platform/Services.h"
 #include "core/scan/DirectoryListing.h"
+#include "core/scan/NameOrder.h"
 #include "core/scan/Wildcard.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QSet>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -62,6 +64,7 @@ WalkOutcome CollectSubfolders(QStringList& folders, bool wholeTree, const YieldP
             if (!yield()) {
                 return WalkOutcome::Stopped;
             }
+            QList<std::pair<QString, FolderId>> children;
             while (listing.next()) {
                 if (!yield()) {
                     return WalkOutcome::Stopped;
@@ -70,12 +73,19 @@ WalkOutcome CollectSubfolders(QStringList& folders, bool wholeTree, const YieldP
                 if (listing.kind(&id) != EntryKind::Folder) {
                     continue;
                 }
-                const std::optional<QString> name = listing.name();
-                if (!name || visited.contains(id)) {
-                    continue;
+                if (const std::optional<QString> name = listing.name()) {
+                    children.append({*name, id});
                 }
-                visited.insert(id);
-                below.append(parent + *name + separator);
+            }
+            // In name order, so that which of two links to one folder is kept does not
+            // depend on the file system's listing order either.
+            std::sort(children.begin(), children.end(),
+                      [](const auto& a, const auto& b) { return NameLess(a.first, b.first); });
+            for (const auto& [name, id] : std::as_const(children)) {
+                if (!visited.contains(id)) {
+                    visited.insert(id);
+                    below.append(parent + name + separator);
+                }
             }
         }
         for (const QString& folder : std::as_const(below)) {
@@ -109,6 +119,7 @@ QStringList ListFiles(const QString& folder, const QString& pattern) {
         names.append(*name);
     }
     names.squeeze();
+    SortNames(names);
     return names;
 }
 

@@ -50,4 +50,10 @@ std::optional<QStringList> TreeDocumentPaths(const QString& folder, const QStrin
     return paths;
 }
 
+std::optional<QStringList> FolderDocumentPaths(const QString& folder, const QString& extension,
+                                               const YieldPoint& yield) {
+    return TreeDocumentPaths(folder, QStringLiteral("*.") + extension, Collapse::DoubledSeparators,
+                             yield);
+}
+
 }  // namespace pictrove::queue

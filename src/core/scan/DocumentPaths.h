@@ -27,10 +27,16 @@ enum class Collapse {
 // Every file of the tree below `folder` (the file-system root with its trailing
 // separator, any other folder without) whose name matches `pattern` and does not begin
 // with "~": the folder's own files first, then level by level as CollectSubfolders
-// orders the folders, each folder's files in listing order. `yield` is called during
+// orders the folders, each folder's files in name order. `yield` is called during
 // the walk and before listing each folder. nullopt when it asked to stop: nothing is to
 // be added then.
 std::optional<QStringList> TreeDocumentPaths(const QString& folder, const QString& pattern,
                                              Collapse collapse, const YieldPoint& yield);
+
+// What "Add All Word Files In Folder" adds for `folder` (as SelectFolder gives it) and
+// the extension as the user typed it: the tree's files matching "*." + extension, with
+// doubled separators collapsed. The headless scan gives the same list.
+std::optional<QStringList> FolderDocumentPaths(const QString& folder, const QString& extension,
+                                               const YieldPoint& yield);
 
 }  // namespace pictrove::queue

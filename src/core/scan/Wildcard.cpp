@@ -14,6 +14,8 @@ WildcardPattern::WildcardPattern(const QString& pattern) : folded_(pattern.toCas
     if (hasDotStarTail_) {
         noDotTail_ = folded_.chopped(2);
     }
+    const qsizetype dot = folded_.lastIndexOf(u'.');
+    threeCharacterExtension_ = dot >= 0 && folded_.size() - dot - 1 == 3;
 }
 
 bool WildcardPattern::matches(QStringView name) const {
@@ -22,6 +24,13 @@ bool WildcardPattern::matches(QStringView name) const {
     }
     if (match(folded_, name)) {
         return true;
+    }
+    if (threeCharacterExtension_) {
+        // The name as its short form's extension shows it: cut to three characters.
+        const qsizetype dot = name.lastIndexOf(u'.');
+        if (dot >= 0 && name.size() - dot - 1 > 3 && match(folded_, name.first(dot + 4))) {
+            return true;
+        }
     }
     return hasDotStarTail_ && !name.contains(u'.') && match(noDotTail_, name);
 }

@@ -20,6 +20,11 @@ namespace {
 // Room of the main window's open dialog for the selection string, in characters.
 constexpr int kSelectionBuffer = 30000;
 
+// The dialog's filter entry for every format the engine reads.
+const QString kSupportedDocuments = QStringLiteral(
+    "All supported documents (*.doc;*.dot;*.docx;*.docm;*.dotx;*.dotm;*.rtf;*.odt;*.xml)|"
+    "*.doc;*.dot;*.docx;*.docm;*.dotx;*.dotm;*.rtf;*.odt;*.xml");
+
 // True while a folder walk of this module yields to the event loop. The walk keeps
 // its own listings, but two adds interleaving their rows would be a mess the user
 // never asked for.
@@ -70,7 +75,8 @@ void AddWordFiles(shell::Form1& form) {
     dialog->Flags = platform::FileDialog::ReadOnlyTicked | platform::FileDialog::AllowMultiSelect |
                     platform::FileDialog::ExplorerStyle | platform::FileDialog::LongNames;
     dialog->DialogTitle = QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files");
-    dialog->Filter = QStringLiteral("Word Documents (*.do*)|*.do*|All Files (*.*)|*.*");
+    dialog->Filter = QStringLiteral("Word Documents (*.do*)|*.do*|") + kSupportedDocuments +
+                     QStringLiteral("|All Files (*.*)|*.*");
     dialog->FilterIndex = 1;
     dialog->MaxFileSize = kSelectionBuffer;
 
@@ -103,12 +109,21 @@ void AddAllWordFilesInFolder(shell::Form1& form) {
         return;
     }
     QPointer<shell::Form1> alive(&form);
-    BusyWindow busy(form, true);
-    const std::optional<QStringList> paths = TreeDocumentPaths(
-        folder, QStringLiteral("*.") + extension, Collapse::DoubledSeparators, eventLoopYield());
-    if (paths && alive) {
-        appendRows(form, *paths);
+    {
+        BusyWindow busy(form, true);
+        const std::optional<QStringList> paths =
+            FolderDocumentPaths(folder, extension, eventLoopYield());
+        if (!paths || !alive) {
+            return;  // the program is ending
+        }
+        if (!paths->isEmpty()) {
+            appendRows(form, *paths);
+            return;
+        }
     }
+    prompts->message(
+        QStringLiteral("No documents matching *.%1 were found in %2.").arg(extension, folder),
+        platform::MsgButtons::Ok, platform::MsgIcon::Information);
 }
 
 bool CanDropFiles(const QMimeData* data) {

@@ -19,7 +19,8 @@ void AddWordFiles(shell::Form1& form);
 
 // "Add All Word Files In Folder": asks for an extension (used exactly as typed) and a
 // folder, then adds every file of the folder's whole tree matching "*." + extension,
-// except names beginning with "~". The window shows the hourglass meanwhile.
+// except names beginning with "~". The window shows the hourglass meanwhile. A tree
+// with no such file is reported in a message box.
 void AddAllWordFilesInFolder(shell::Form1& form);
 
 // Whether dragged data may be dropped on the list: it must carry a list of local files

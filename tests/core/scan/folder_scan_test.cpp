@@ -3,6 +3,7 @@
 #include "core/platform/Services.h"
 #include "core/scan/AddFolder.h"
 #include "core/scan/DocumentPaths.h"
+#include "core/scan/NameOrder.h"
 #include "core/scan/Wildcard.h"
 
 #include <QDir>
@@ -20,11 +21,6 @@ const QString sep = QDir::separator();
 
 bool keepGoing() {
     return true;
-}
-
-// Each folder's depth below `root` (root itself 0), from its collected path.
-int depthBelow(const QString& root, const QString& folder) {
-    return int(folder.mid(root.size()).count(sep));
 }
 
 }  // namespace
@@ -49,8 +45,26 @@ class FolderScanTest : public QObject {
                                              << "REPORT.DOC" << true;
         QTest::newRow("non-ASCII case ignored") << "*.Äb"
                                                 << "x.äB" << true;
-        QTest::newRow("longer extension is no match") << "*.doc"
-                                                      << "a.docx" << false;
+        QTest::newRow("three letters find a longer extension") << "*.doc"
+                                                               << "a.docx" << true;
+        QTest::newRow("three letters find .docm, any case") << "*.DOC"
+                                                            << "A.Docm" << true;
+        QTest::newRow("three letters with a wildcard") << "*.d?c"
+                                                       << "a.dxcx" << true;
+        QTest::newRow("three letters, longer extension of other letters") << "*.doc"
+                                                                          << "a.dotx" << false;
+        QTest::newRow("three letters, only the last extension counts") << "*.doc"
+                                                                       << "a.docx.txt" << false;
+        QTest::newRow("three letters, no dot in the name") << "*.doc"
+                                                           << "docx" << false;
+        QTest::newRow("four letters match exactly") << "*.docx"
+                                                    << "a.docxx" << false;
+        QTest::newRow("four letters, the same extension") << "*.docx"
+                                                          << "a.DOCX" << true;
+        QTest::newRow("two letters match exactly") << "*.do"
+                                                   << "a.doc" << false;
+        QTest::newRow("one letter matches exactly") << "*.d"
+                                                    << "a.do" << false;
         QTest::newRow("dialog filter widens") << "*.do*"
                                               << "a.docx" << true;
         QTest::newRow("name equal to extension") << "*.doc"
@@ -90,9 +104,9 @@ class FolderScanTest : public QObject {
     }
 
     // The name list grows in steps of 100 and then 50; every step boundary must come
-    // out with exactly the matching names, in listing order, however the folder is
-    // written.
-    void listFilesGivesEveryMatchInListingOrder_data() {
+    // out with exactly the matching names, in name order (numbers by their value),
+    // however the folder is written.
+    void listFilesGivesEveryMatchInNameOrder_data() {
         QTest::addColumn<int>("count");
         QTest::addColumn<bool>("trailingSeparator");
         for (int count : {0, 1, 100, 101, 150, 151}) {
@@ -102,22 +116,19 @@ class FolderScanTest : public QObject {
             }
         }
     }
-    void listFilesGivesEveryMatchInListingOrder() {
+    void listFilesGivesEveryMatchInNameOrder() {
         QFETCH(int, count);
         QFETCH(bool, trailingSeparator);
         QStringList entries{"notes.txt", "folder.doc/", "sub/inner.doc"};
+        QStringList expected;
         for (int i = 0; i < count; ++i) {
-            entries.append(QStringLiteral("f%1.%2").arg(i).arg(i % 2 ? "doc" : "DOC"));
+            expected.append(QStringLiteral("f%1.%2").arg(i).arg(i % 2 ? "doc" : "DOC"));
+        }
+        // Made in an order of their own, neither sorted nor reversed.
+        for (int i = 0; i < count; ++i) {
+            entries.append(expected[(i * 37) % count]);
         }
         QVERIFY(test::makeTree(root_, entries));
-
-        QStringList expected;
-        for (const QString& name : test::listingOrder(root_, false)) {
-            if (name.endsWith(QLatin1String(".doc"), Qt::CaseInsensitive)) {
-                expected.append(name);
-            }
-        }
-        QCOMPARE(expected.size(), count);
         const QString folder = trailingSeparator ? root_ : root_.chopped(1);
         const QStringList names = queue::ListFiles(folder, QStringLiteral("*.doc"));
         QCOMPARE(names, expected);
@@ -138,46 +149,68 @@ class FolderScanTest : public QObject {
     }
 
     // R with A and B, A with A1 and A2, B with B1, A1 with A1a: R, then A and B, then
-    // A's folders, then B's, then A1's. Within one parent, folders come in the order the
-    // file system lists them, which need not be alphabetical.
+    // A's folders, then B's, then A1's. Within one parent, folders come in name order,
+    // whatever order the file system lists them in.
     void collectSubfoldersIsBreadthFirst() {
-        QVERIFY(test::makeTree(root_, {"A/A1/A1a/", "A/A2/", "B/B1/", "A/file.doc", "B/f.txt"}));
+        QVERIFY(test::makeTree(root_, {"B/B1/", "A/A2/", "A/A1/A1a/", "A/file.doc", "B/f.txt"}));
         QStringList folders{root_};
         QCOMPARE(queue::CollectSubfolders(folders, true, keepGoing), WalkOutcome::Complete);
-
-        // Level by level, each level grouped by parent in the parents' order, and each
-        // parent's folders in the order the file system lists them.
-        for (qsizetype i = 1; i < folders.size(); ++i) {
-            QVERIFY(depthBelow(root_, folders[i - 1]) <= depthBelow(root_, folders[i]));
-            const auto parentOf = [&](qsizetype k) {
-                return folders.indexOf(folders[k].left(folders[k].lastIndexOf(sep, -2) + 1));
-            };
-            QVERIFY(parentOf(i) >= 0);
-            QVERIFY(parentOf(i - 1) <= parentOf(i));
-        }
-        for (const QString& parent : std::as_const(folders)) {
-            QStringList children;
-            for (const QString& f : std::as_const(folders)) {
-                if (f.startsWith(parent) && f.size() > parent.size() &&
-                    f.indexOf(sep, parent.size()) == f.size() - 1) {
-                    children.append(f.mid(parent.size()).chopped(1));
-                }
-            }
-            QCOMPARE(children, test::listingOrder(parent, true));
-        }
-        // The example's levels.
-        QList<QStringList> levels(4);
+        QStringList relative;
         for (const QString& f : std::as_const(folders)) {
-            levels[depthBelow(root_, f)].append(f.mid(root_.size()));
+            relative.append(QDir::fromNativeSeparators(f.mid(root_.size())));
         }
-        for (QStringList& l : levels) {
-            l.sort();
+        QCOMPARE(relative, QStringList({"", "A/", "B/", "A/A1/", "A/A2/", "B/B1/", "A/A1/A1a/"}));
+    }
+
+    // Folders named like numbered files, created out of order: each parent's folders
+    // and each folder's files come in name order, levels and parents as before.
+    void walkListsEachFolderInNameOrder() {
+        QVERIFY(test::makeTree(root_, {"chinese_168.doc", "chinese_209.doc", "chinese_113.doc",
+                                       "img10.doc", "Img2.doc", "c10/z.doc", "c9/b.doc", "c9/A.doc",
+                                       "B/x.doc", "a/y.doc", "c10/c2/q.doc"}));
+        const std::optional<QStringList> paths =
+            queue::TreeDocumentPaths(root_.chopped(1), "*.doc", queue::Collapse::None, keepGoing);
+        QVERIFY(paths);
+        QStringList relative;
+        for (const QString& p : *paths) {
+            relative.append(QDir::fromNativeSeparators(p.mid(root_.size())));
         }
-        QCOMPARE(levels[0], QStringList({""}));
-        QCOMPARE(levels[1], QStringList({"A/", "B/"}));
-        QCOMPARE(levels[2], QStringList({"A/A1/", "A/A2/", "B/B1/"}));
-        QCOMPARE(levels[3], QStringList({"A/A1/A1a/"}));
-        QCOMPARE(folders.size(), 7);
+        QCOMPARE(relative, QStringList({"chinese_113.doc", "chinese_168.doc", "chinese_209.doc",
+                                        "Img2.doc", "img10.doc", "a/y.doc", "B/x.doc", "c9/A.doc",
+                                        "c9/b.doc", "c10/z.doc", "c10/c2/q.doc"}));
+    }
+
+    void nameOrder_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("letter case ignored") << "apple"
+                                             << "Banana";
+        QTest::newRow("numbers by value") << "img2"
+                                          << "img10";
+        QTest::newRow("numbers of one length") << "chinese_113"
+                                               << "chinese_168";
+        QTest::newRow("number inside a name") << "a9b"
+                                              << "a10a";
+        QTest::newRow("longer than 64 bits") << "x" + QString(30, u'9') << "x1" + QString(30, u'0');
+        QTest::newRow("a prefix comes first") << "report"
+                                              << "report1";
+        QTest::newRow("extension after the number") << "p2.doc"
+                                                    << "p10.doc";
+        QTest::newRow("fewer leading zeros first") << "x1"
+                                                   << "x01";
+        QTest::newRow("leading zeros only break a tie") << "x01b"
+                                                        << "x1c";
+        QTest::newRow("same but for case: upper first") << "ABC"
+                                                        << "abc";
+        QTest::newRow("non-ASCII case ignored") << "äb"
+                                                << "ÄC";
+    }
+    void nameOrder() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QVERIFY(queue::NameLess(before, after));
+        QVERIFY(!queue::NameLess(after, before));
+        QVERIFY(!queue::NameLess(before, before));
     }
 
     void collectSubfoldersEdgeCases_data() {
