@@ -33,16 +33,26 @@ QString SaveOutcome::message() const {
             return QStringLiteral("Output folder not exists.");
         case SaveStatus::Failed:
             return error;
+        case SaveStatus::Stopped:
+            return QStringLiteral("The save was stopped.");
         case SaveStatus::Done:
             break;
     }
-    if (withoutPicture == 0) {
-        return QStringLiteral("Done.");
+    QString text = QStringLiteral("Done.\n\n");
+    if (written == 0) {
+        text += QStringLiteral("No file was written.");
+    } else {
+        text += (written == 1 ? QStringLiteral("1 file was written to:")
+                              : QStringLiteral("%1 files were written to:").arg(written)) +
+                u'\n' + QDir::toNativeSeparators(folder);
     }
-    return withoutPicture == 1
-               ? QStringLiteral("Done.\n\n1 row had no picture and was not saved.")
-               : QStringLiteral("Done.\n\n%1 rows had no picture and were not saved.")
-                     .arg(withoutPicture);
+    if (withoutPicture == 1) {
+        text += QStringLiteral("\n\n1 row had no picture and was not saved.");
+    } else if (withoutPicture > 1) {
+        text +=
+            QStringLiteral("\n\n%1 rows had no picture and were not saved.").arg(withoutPicture);
+    }
+    return text;
 }
 
 QString OutputName(const QString& documentPath, const QString& pictureNumber) {
@@ -57,9 +67,9 @@ QString OutputName(const QString& documentPath, const QString& pictureNumber) {
 }
 
 SaveOutcome SaveResults(const extract::ResultSource& results, const SaveOptions& options,
-                        const std::function<void(int, const QString&)>& progress,
-                        SaveSession* session) {
+                        const SaveProgress& progress, SaveSession* session) {
     SaveOutcome outcome;
+    outcome.folder = options.folder;
     if (options.folder.isEmpty() || !QFileInfo(options.folder).isDir()) {
         outcome.status = SaveStatus::FolderMissing;
         return outcome;
@@ -72,13 +82,14 @@ SaveOutcome SaveResults(const extract::ResultSource& results, const SaveOptions&
     const int n = results.rowCount();
     for (int i = 1; i <= n; ++i) {
         const QString document = results.rowText(i);
+        if (progress && !progress(i, n, document)) {
+            outcome.status = SaveStatus::Stopped;
+            return outcome;
+        }
         const picture::Picture picture = results.holder(i - 1);
         if (picture.isNull()) {
             ++outcome.withoutPicture;  // its picture did not load back during the run
             continue;
-        }
-        if (progress) {
-            progress(i, document);
         }
         const QString stem = folder + OutputName(document, results.rowNumber(i));
         const bool jpg = options.format == OutputFormat::Jpg;

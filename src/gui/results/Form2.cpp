@@ -96,12 +96,13 @@ Form2::Form2(QWidget* mainWindow, QWidget* parent) : QWidget(parent), mainWindow
     Option1->setChecked(true);
     Option2 = new QRadioButton(QStringLiteral("JPG"), Frame2);
     Option2->setGeometry(96, 18, 45, 22);
-    Label5 = new QLabel(QStringLiteral("JPG Image Quality"), this);
+    Label5 = new QLabel(this);
     Label5->setGeometry(176, 480, 169, 17);
     Slider1 = new QSlider(Qt::Horizontal, this);
     Slider1->setGeometry(176, 496, 352, 32);
     Slider1->setRange(0, 100);
     Slider1->setValue(85);
+    showQuality(Slider1->value());
     Slider1->setTickPosition(QSlider::TicksBelow);
     Slider1->setTickInterval(10);
 
@@ -140,6 +141,8 @@ Form2::Form2(QWidget* mainWindow, QWidget* parent) : QWidget(parent), mainWindow
     }
 
     connect(ListView1, &shell::ListView::rowClicked, this, &Form2::listClicked);
+    connect(ListView1, &shell::ListView::rowChosenByKey, this, &Form2::listClicked);
+    connect(Slider1, &QSlider::valueChanged, this, &Form2::showQuality);
     connect(HScroll1, &QScrollBar::valueChanged, this,
             [this](int value) { Picture1->move(-(mScrollStepX * value), Picture1->y()); });
     connect(VScroll1, &QScrollBar::valueChanged, this,
@@ -214,6 +217,23 @@ void Form2::optionClicked(int option) {
     Slider1->setEnabled(option == 2);
 }
 
+void Form2::showQuality(int quality) {
+    Label5->setText(QStringLiteral("JPG Image Quality: %1").arg(quality));
+}
+
+void Form2::setSaving(bool saving) {
+    MousePointer.setKind(saving ? shell::kPointerHourglass : shell::kPointerDefault);
+    for (QWidget* w : {static_cast<QWidget*>(ListView1), static_cast<QWidget*>(Frame1),
+                       static_cast<QWidget*>(Frame2), static_cast<QWidget*>(PushButton6),
+                       static_cast<QWidget*>(PushButton8)}) {
+        w->setEnabled(!saving);
+    }
+    Slider1->setEnabled(!saving && Option2->isChecked());
+    if (!saving) {
+        setWindowTitle(QStringLiteral("Pictrove"));
+    }
+}
+
 void Form2::ResetPreview() {
     Picture1->move(Picture1->x(), 0);
     Picture1->move(0, 0);
@@ -272,7 +292,14 @@ void Form2::beginRun() {
 }
 
 void Form2::presentRun() {
-    Picture1->setPicture(holder(0));
+    // A run that recorded nothing shows nothing: element 0 may still hold a picture of
+    // an earlier run, which belongs to no row now.
+    Picture1->setPicture(mTotalImages > 0 ? holder(0) : picture::Picture());
+    if (mTotalImages == 0) {
+        for (QScrollBar* bar : {HScroll1, VScroll1}) {
+            bar->setValue(0);
+        }
+    }
     show();
     activateWindow();
     // The activation resets the preview; the window system may tell us later, so it is

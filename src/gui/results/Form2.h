@@ -55,6 +55,10 @@ class Form2 : public QWidget, public extract::ResultSink, public extract::Result
     // the window with the preview at its start.
     void presentRun();
 
+    // While a save runs: the hourglass, and every control that could start another
+    // save, change the options or the rows disabled. The caption shows the progress.
+    void setSaving(bool saving);
+
     // Puts the preview back at the top-left corner and sets up the scroll bars for the
     // picture Picture1 shows.
     void ResetPreview();
@@ -113,6 +117,7 @@ class Form2 : public QWidget, public extract::ResultSink, public extract::Result
     void back();
     void dragTo(QPointF pos);
     void optionClicked(int option);
+    void showQuality(int quality);
 
     QWidget* mainWindow_;
     bool loaded_ = false;

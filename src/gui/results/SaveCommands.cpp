@@ -7,6 +7,7 @@
 #include "gui/results/Form2.h"
 
 #include <QDir>
+#include <QPointer>
 
 namespace pictrove::results {
 
@@ -15,7 +16,26 @@ void SaveResultsClicked(Form2& form) {
     options.folder = form.Text1->text();
     options.format = form.Option2->isChecked() ? OutputFormat::Jpg : OutputFormat::Bmp;
     options.quality = std::uint8_t(qBound(0, form.Slider1->value(), 255));
-    const SaveOutcome outcome = SaveResults(form, options);
+
+    // A save of many pictures yields to the event loop like a run; the window is busy
+    // meanwhile, so nothing can start a second save or change the options.
+    QPointer<Form2> alive(&form);
+    form.setSaving(true);
+    const queue::YieldPoint yield = queue::eventLoopYield();
+    const SaveOutcome outcome = SaveResults(form, options, [&](int row, int rows, const QString&) {
+        if (!alive) {
+            return false;
+        }
+        form.setWindowTitle(QStringLiteral("Pictrove - saving %1 of %2").arg(row).arg(rows));
+        return yield() && alive;
+    });
+    if (!alive) {
+        return;
+    }
+    form.setSaving(false);
+    if (outcome.status == SaveStatus::Stopped) {
+        return;  // the program is ending
+    }
     if (platform::Prompts* prompts = platform::services().prompts) {
         prompts->message(outcome.message(), platform::MsgButtons::Ok,
                          outcome.status == SaveStatus::Done ? platform::MsgIcon::None

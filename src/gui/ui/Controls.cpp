@@ -4,6 +4,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStyleOptionButton>
@@ -24,6 +25,7 @@ ListView::ListView(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
+    setTextElideMode(Qt::ElideMiddle);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
     connect(this, &QTreeWidget::itemClicked, this, [this] { emit rowClicked(); });
@@ -45,6 +47,7 @@ void ListView::setColumnWidthPx(int k, double width) {
 int ListView::appendRow(const QString& text) {
     auto* item = new QTreeWidgetItem(this);  // owned by the list
     item->setText(0, text);
+    item->setToolTip(0, text);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     return topLevelItemCount();
 }
@@ -86,6 +89,15 @@ bool ListView::removeRow(int i) {
     }
     std::unique_ptr<QTreeWidgetItem> taken(takeTopLevelItem(i - 1));  // now ours to free
     return true;
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    const std::optional<int> before = selectedIndex();
+    QTreeWidget::keyPressEvent(event);
+    const std::optional<int> after = selectedIndex();
+    if (after && after != before) {
+        emit rowChosenByKey();
+    }
 }
 
 void ListView::mouseDoubleClickEvent(QMouseEvent* event) {

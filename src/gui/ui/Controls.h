@@ -13,7 +13,9 @@ namespace pictrove::shell {
 
 // The report-style list of both windows, behind 1-based helpers. Rows have a text
 // (column 1) and at most one sub-item (column 2); no editing, no sorting, single
-// selection, rows shown in the order they were appended.
+// selection, rows shown in the order they were appended. A text too long for its
+// column is cut in the middle, so a path keeps its file name; the whole text is the
+// row's tooltip.
 class ListView : public QTreeWidget {
     Q_OBJECT
   public:
@@ -46,8 +48,11 @@ class ListView : public QTreeWidget {
     // A left click on a row (after the row is selected), and a double click anywhere.
     void rowClicked();
     void doubleClicked();
+    // The keyboard (arrows, Home, End, Page keys) moved the selection to another row.
+    void rowChosenByKey();
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -13,12 +14,36 @@ namespace pictrove::platform {
 
 namespace {
 const QString kTitle = QStringLiteral("Pictrove");
+
+// Room for the title beside the frame's own buttons, whatever the window manager's font.
+constexpr int kMinimumMessageWidth = 300;
+// Lines wider than this are cut: under the width at which the box starts to wrap.
+constexpr int kLongestMessageLine = 460;
+}  // namespace
+
+void SetMessageBoxText(QMessageBox& box, const QString& text) {
+    const QFontMetrics metrics(box.font());
+    QStringList lines = text.split(u'\n');
+    bool cut = false;
+    for (QString& line : lines) {
+        if (metrics.horizontalAdvance(line) > kLongestMessageLine) {
+            line = metrics.elidedText(line, Qt::ElideMiddle, kLongestMessageLine);
+            cut = true;
+        }
+    }
+    box.setTextFormat(Qt::PlainText);
+    box.setText(lines.join(u'\n'));
+    box.setDetailedText(cut ? text : QString());
+    // The box sizes itself from its layout's minimum width.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(kMinimumMessageWidth, 0, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
 }
 
 MsgResult QtPrompts::message(const QString& text, MsgButtons buttons, MsgIcon icon) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(kTitle);
-    box.setText(text);
     switch (icon) {
         case MsgIcon::None:
             box.setIcon(QMessageBox::NoIcon);
@@ -36,6 +61,7 @@ MsgResult QtPrompts::message(const QString& text, MsgButtons buttons, MsgIcon ic
             box.setIcon(QMessageBox::Question);
             break;
     }
+    SetMessageBoxText(box, text);
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);

@@ -20,6 +20,8 @@
 #include <QTime>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace pictrove::shell {
 
 namespace {
@@ -60,7 +62,11 @@ void CenterForm(QWidget* window) {
     const QRect area = screen->geometry();
     const float left = (float(area.width()) - float(outer.width())) / 2.0f;
     const float top = (float(area.height()) - float(outer.height())) / 2.0f;
-    window->move(area.x() + int(left), area.y() + int(top));
+    // A window too large for the screen keeps its title bar and top-left corner on the
+    // part of the screen that panels leave free, so it can still be moved and closed.
+    const QRect available = screen->availableGeometry();
+    window->move(std::max(area.x() + int(left), available.x()),
+                 std::max(area.y() + int(top), available.y()));
 }
 
 void SetButtonFaceColors(QWidget* window) {

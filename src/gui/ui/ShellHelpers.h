@@ -23,7 +23,8 @@ void SetProgramFolderForTesting(const QString& folder);
 bool FileExists(const QString& path);
 
 // Places the window so that its outer frame is centred on the primary screen. A window
-// larger than the screen gets a negative position; nothing clamps it.
+// larger than the screen is moved right and down as far as needed to keep its top-left
+// corner, and so its title bar, on the screen's available area.
 void CenterForm(QWidget* window);
 
 // Gives the window, and its frames, labels, option buttons and check boxes, the

@@ -64,7 +64,7 @@ class SaveResultsTest : public QObject {
         const auto outcome =
             SaveResults(extract::ResultStore(), {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
-        QCOMPARE(outcome.message(), QStringLiteral("Done."));
+        QCOMPARE(outcome.message(), QStringLiteral("Done.\n\nNo file was written."));
         QVERIFY(filesIn(out.path()).isEmpty());
     }
 
@@ -151,7 +151,36 @@ class SaveResultsTest : public QObject {
         QCOMPARE(outcome.withoutPicture, 2);
         QCOMPARE(filesIn(out.path()), QStringList{QStringLiteral("a_2.bmp")});
         QCOMPARE(outcome.message(),
-                 QStringLiteral("Done.\n\n2 rows had no picture and were not saved."));
+                 QStringLiteral("Done.\n\n1 file was written to:\n") + out.path() +
+                     QStringLiteral("\n\n2 rows had no picture and were not saved."));
+    }
+
+    // The progress is told of every row, pictures or not, and can stop the save
+    // before any row: the rows before it stay written.
+    void progressSeesEveryRowAndCanStopTheSave() {
+        QTemporaryDir out;
+        const auto rows = store({{"/d/a.docx", "1", test::solidPicture(4, 4)},
+                                 {"/d/a.docx", "2", picture::Picture()},
+                                 {"/d/a.docx", "3", test::solidPicture(4, 4)}});
+        QList<std::pair<int, int>> seen;
+        auto outcome = SaveResults(rows, {out.path(), OutputFormat::Bmp, 85},
+                                   [&](int row, int count, const QString& document) {
+                                       seen.append({row, count});
+                                       return document == QStringLiteral("/d/a.docx");
+                                   });
+        QCOMPARE(outcome.status, SaveStatus::Done);
+        QCOMPARE(seen, (QList<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
+        QCOMPARE(outcome.message(), QStringLiteral("Done.\n\n2 files were written to:\n") +
+                                        out.path() +
+                                        QStringLiteral("\n\n1 row had no picture and was not "
+                                                       "saved."));
+
+        QTemporaryDir second;
+        outcome = SaveResults(rows, {second.path(), OutputFormat::Bmp, 85},
+                              [](int row, int, const QString&) { return row < 3; });
+        QCOMPARE(outcome.status, SaveStatus::Stopped);
+        QCOMPARE(outcome.written, 1);
+        QCOMPARE(filesIn(second.path()), QStringList{QStringLiteral("a_1.bmp")});
     }
 
     void aFailedWriteStopsAtThatRowAndKeepsTheFilesBefore() {

@@ -276,6 +276,133 @@ class Form2Test : public QObject {
         QVERIFY(!form.Slider1->isEnabled());
     }
 
+    void qualityLabelShowsTheSlidersValue() {
+        Form2 form(nullptr);
+        form.load();
+        QCOMPARE(form.Label5->text(), QStringLiteral("JPG Image Quality: 85"));
+        form.Slider1->setValue(40);
+        QCOMPARE(form.Label5->text(), QStringLiteral("JPG Image Quality: 40"));
+    }
+
+    // Moving the highlighted row with the keyboard shows its picture, as a click does.
+    void keyboardInTheListMovesThePreview() {
+        Form2 form(nullptr);
+        form.load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (int i = 0; i < 12; ++i) {
+            if (i > 0) {
+                QVERIFY(form.createHolder(i));
+            }
+            form.setHolder(i, test::solidPicture(600 + i, 20));
+            form.setRowNumber(form.appendRow(QStringLiteral("/d/a.docx")), QString::number(i + 1));
+        }
+        form.mTotalImages = 12;
+        form.presentRun();
+        form.ListView1->setFocus();
+        const QRect first = form.ListView1->visualItemRect(form.ListView1->topLevelItem(0));
+        QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, first.center());
+        QCOMPARE(form.Picture1->width(), 600);
+        form.HScroll1->setValue(form.HScroll1->maximum());
+
+        QTest::keyClick(form.ListView1, Qt::Key_Down);
+        QCOMPARE(form.Picture1->width(), 601);
+        QCOMPARE(form.Picture1->pos(), QPoint(0, 0));  // reset as after a click
+        QCOMPARE(form.HScroll1->value(), 0);
+        QTest::keyClick(form.ListView1, Qt::Key_End);
+        QCOMPARE(form.Picture1->width(), 611);
+        QTest::keyClick(form.ListView1, Qt::Key_Up);
+        QCOMPARE(form.Picture1->width(), 610);
+        QTest::keyClick(form.ListView1, Qt::Key_Home);
+        QCOMPARE(form.Picture1->width(), 600);
+        QTest::keyClick(form.ListView1, Qt::Key_PageDown);
+        QCOMPARE(form.Picture1->width(), 600 + *form.ListView1->selectedIndex() - 1);
+        QVERIFY(form.Picture1->width() > 601);
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerDefault));
+    }
+
+    // A long path is cut in the middle, so its file name stays visible; the whole path
+    // is the row's tooltip.
+    void longPathsKeepTheirFileName() {
+        Form2 form(nullptr);
+        form.load();
+        const QString path = QStringLiteral("/home/user/") + QString(120, u'x') +
+                             QStringLiteral("/Reports/annual_2019.docx");
+        form.appendRow(path);
+        QCOMPARE(form.ListView1->textElideMode(), Qt::ElideMiddle);
+        QCOMPARE(form.ListView1->topLevelItem(0)->toolTip(0), path);
+    }
+
+    // The save yields to the event loop: meanwhile the window shows the hourglass, its
+    // controls are disabled and the caption counts the rows.
+    void saveShowsItsProgressAndKeepsTheWindowAlive() {
+        Form2 form(nullptr);
+        form.load();
+        form.show();
+        QTemporaryDir out;
+        for (int i = 0; i < 3; ++i) {
+            if (i > 0) {
+                QVERIFY(form.createHolder(i));
+            }
+            form.setHolder(i, test::solidPicture(8, 8));
+            form.setRowNumber(form.appendRow(QStringLiteral("/d/report.docx")),
+                              QString::number(i + 1));
+        }
+        form.Text1->setText(out.path());
+        form.Option2->click();
+        bool ranDuringSave = false;
+        QMetaObject::invokeMethod(
+            &form,
+            [&] {
+                ranDuringSave = true;
+                QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerHourglass));
+                QVERIFY(form.windowTitle().startsWith(QStringLiteral("Pictrove - saving ")));
+                QVERIFY(form.windowTitle().endsWith(QStringLiteral(" of 3")));
+                for (QWidget* w :
+                     {static_cast<QWidget*>(form.PushButton6),
+                      static_cast<QWidget*>(form.PushButton8),
+                      static_cast<QWidget*>(form.PushButton7), static_cast<QWidget*>(form.Text1),
+                      static_cast<QWidget*>(form.Option1), static_cast<QWidget*>(form.Slider1),
+                      static_cast<QWidget*>(form.ListView1)}) {
+                    QVERIFY(!w->isEnabled());
+                }
+                form.PushButton6->click();  // refused: no second save
+            },
+            Qt::QueuedConnection);
+        form.PushButton6->click();
+        QVERIFY(ranDuringSave);
+        QCOMPARE(services_->prompts.messages.size(), 1);
+        QCOMPARE(services_->prompts.messages[0].text,
+                 QStringLiteral("Done.\n\n3 files were written to:\n") + out.path());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Pictrove"));
+        QCOMPARE(form.MousePointer.kind(), qint16(shell::kPointerDefault));
+        QVERIFY(form.PushButton6->isEnabled() && form.Slider1->isEnabled() &&
+                form.ListView1->isEnabled() && form.Text1->isEnabled());
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 3);
+    }
+
+    // Closing the window while a save yields ends the save at once, with no message.
+    void closingDuringASaveEndsIt() {
+        platform::services().endProgram = [] { platform::setProgramEnding(true); };
+        Form2 form(nullptr);
+        form.load();
+        form.show();
+        QTemporaryDir out;
+        form.setHolder(0, test::solidPicture(8, 8));
+        form.createHolder(1);
+        form.setHolder(1, test::solidPicture(8, 8));
+        form.appendRow(QStringLiteral("/d/a.docx"));
+        form.appendRow(QStringLiteral("/d/b.docx"));
+        form.Text1->setText(out.path());
+        QMetaObject::invokeMethod(
+            &form, [&] { form.close(); }, Qt::QueuedConnection);
+        form.PushButton6->click();
+        QVERIFY(platform::programEnding());
+        QVERIFY(services_->prompts.messages.isEmpty());
+        QVERIFY(QDir(out.path()).entryList(QDir::Files).isEmpty());
+        platform::setProgramEnding(false);
+    }
+
     void saveResultsReportsInAMessageBox() {
         Form2 form(nullptr);
         form.load();
@@ -293,7 +420,8 @@ class Form2Test : public QObject {
         form.Slider1->setValue(40);
         form.PushButton6->click();
         QCOMPARE(services_->prompts.messages.size(), 2);
-        QCOMPARE(services_->prompts.messages[1].text, QStringLiteral("Done."));
+        QCOMPARE(services_->prompts.messages[1].text,
+                 QStringLiteral("Done.\n\n1 file was written to:\n") + out.path());
         QCOMPARE(services_->prompts.messages[1].icon, platform::MsgIcon::None);
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("report_1.jpg"))));
     }

@@ -1,11 +1,13 @@
 #include "FolderTree.h"
 #include "gui/ui/QtFileDialog.h"
 #include "gui/ui/QtFolderDialog.h"
+#include "gui/ui/QtServices.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +32,31 @@ void whenDialogShows(std::function<void(QFileDialog*)> act) {
     timer->start();
 }
 
+// The message box of QtPrompts as it shows: its width, the text shown and the text
+// behind its details button. The box is closed once measured.
+struct ShownMessage {
+    int width = 0;
+    QString text;
+    QString details;
+};
+
+ShownMessage showMessage(const QString& text, platform::MsgIcon icon) {
+    ShownMessage shown;
+    auto* timer = new QTimer(qApp);  // owned by the application until it fires
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, &shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            shown = {box->width(), box->text(), box->detailedText()};
+            box->accept();
+        }
+    });
+    timer->start();
+    platform::QtPrompts().message(text, platform::MsgButtons::Ok, icon);
+    return shown;
+}
+
 // Opens the dialog with fixed answers for the tests.
 class OpenDialog final : public platform::QtFileDialog {
   public:
@@ -42,6 +69,25 @@ class QtDialogsTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // A short message still leaves the frame room for the title; a path too long to
+    // wrap is cut in the middle, keeping its file name, instead of widening the box.
+    void messageBoxesStayReadable() {
+        const ShownMessage done = showMessage(QStringLiteral("Done."), platform::MsgIcon::None);
+        QVERIFY2(done.width >= 300, qPrintable(QString::number(done.width)));
+        QCOMPARE(done.text, QStringLiteral("Done."));
+        QVERIFY(done.details.isEmpty());
+
+        const QString path = QStringLiteral("/home/user/") + QString(120, u'x') + u'/' +
+                             QString(120, u'y') + QStringLiteral("/Reports/annual_2019.docx");
+        const QString text = QStringLiteral("Cannot save ") + path + QStringLiteral(": disk full");
+        const ShownMessage error = showMessage(text, platform::MsgIcon::Exclamation);
+        QVERIFY2(error.width <= 560, qPrintable(QString::number(error.width)));
+        QVERIFY(error.text.startsWith(QStringLiteral("Cannot save /home/")));
+        QVERIFY(error.text.endsWith(QStringLiteral("annual_2019.docx: disk full")));
+        QVERIFY(error.text.size() < text.size());
+        QCOMPARE(error.details, text);
+    }
+
     void folderBrowserOpensAtTheRootEveryTime_data() {
         QTest::addColumn<QString>("choose");  // "" cancels; "<tmp>" the temporary folder
         QTest::addColumn<QString>("result");

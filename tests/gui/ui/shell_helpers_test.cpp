@@ -38,8 +38,11 @@ class ShellHelpersTest : public QObject {
         QVERIFY(shell::FileExists(programDir_->path()));
     }
 
-    void centerFormDoesNotClampAWindowLargerThanTheScreen() {
+    // A window larger than the screen keeps its title bar and top-left corner visible;
+    // in the other direction it is still centred.
+    void centerFormKeepsTheTopLeftOfALargeWindowOnTheScreen() {
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         QWidget small;
         small.resize(200, 100);
         shell::CenterForm(&small);
@@ -48,7 +51,12 @@ class ShellHelpersTest : public QObject {
         QWidget large;
         large.resize(screen.width() + 400, screen.height() + 300);
         shell::CenterForm(&large);
-        QCOMPARE(large.pos(), QPoint(-200, -150));
+        QCOMPARE(large.pos(), available.topLeft());
+
+        QWidget tall;
+        tall.resize(200, screen.height() + 36);
+        shell::CenterForm(&tall);
+        QCOMPARE(tall.pos(), QPoint((screen.width() - 200) / 2, available.top()));
     }
 
     void buttonFaceColoursReachOnlyFramesLabelsAndOptions() {
