@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of both windows for the README, made under Xvfb: the main window with
-# documents queued, and the results window after a run over them.
+# documents queued, the results window after a run over them, and the results window
+# while it saves them.
 # Usage: scripts/screenshots.sh [BUILD_DIR] [DOCUMENT...]
 # Without documents, a few from the shared corpus beside the checkout are used.
 set -euo pipefail
@@ -21,6 +22,8 @@ for d in "${docs[@]}"; do
     cp "$d" "$work/Reports/" && copies+=("$work/Reports/$(basename "$d")")
 done
 cmake --build "$build" --target pictrove-screenshots >/dev/null
+# Settings of their own: the pictures show the defaults, and the user's stay untouched.
+export XDG_CONFIG_HOME="$work/config"
 (cd "$work" && xvfb-run -a -s "-screen 0 1024x768x24" "$OLDPWD/$build/tools/pictrove-screenshots" \
     "$OLDPWD/docs" "${copies[@]}")
-echo "wrote docs/main-window.png docs/results-window.png"
+echo "wrote docs/main-window.png docs/results-window.png docs/results-window-saving.png"
