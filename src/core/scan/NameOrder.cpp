@@ -50,10 +50,12 @@ int compareLoosely(QStringView a, QStringView b, int& zeros) {
             }
             continue;
         }
-        const char32_t ca = a[i].toCaseFolded().unicode();
-        const char32_t cb = b[j].toCaseFolded().unicode();
-        if (ca != cb) {
-            return ca < cb ? -1 : 1;
+        if (a[i] != b[j]) {
+            const char16_t ca = a[i].toCaseFolded().unicode();
+            const char16_t cb = b[j].toCaseFolded().unicode();
+            if (ca != cb) {
+                return ca < cb ? -1 : 1;
+            }
         }
         ++i;
         ++j;
