@@ -32,8 +32,8 @@ QString SelectFolder(QWidget* owner, const QString& text);
 
 // Extends `folders` (entries ending in a separator) breadth-first, level by level: first
 // every folder one level below its entries (grouped by parent, in the parents' order,
-// each parent's folders in name order, see NameLess), then, when `wholeTree` is set, every folder
-// two levels below, and so on. Entries already in the list are neither removed nor
+// each parent's folders in name order, see NameLess), then, when `wholeTree` is set,
+// every folder two levels below, and so on. Entries already in the list are neither removed nor
 // moved. Folders whose names begin with a dot are entered like any other.
 //
 // A folder reached a second time in the same walk (through a link back into the tree,
@@ -47,9 +47,9 @@ WalkOutcome CollectSubfolders(QStringList& folders, bool wholeTree, const YieldP
 
 // The names of the regular files (links to them included) directly in `folder`, which
 // may end in a separator or not, that match the wildcard `pattern` (see
-// WildcardPattern), in name order (see NameLess). Folders are never listed; names beginning with a
-// dot are. A folder that cannot be read gives what could be read of it, possibly
-// nothing. Does not yield.
+// WildcardPattern), in name order (see NameLess). Folders are never listed; names
+// beginning with a dot are. A folder that cannot be read gives what could be read of
+// it, possibly nothing. Does not yield.
 QStringList ListFiles(const QString& folder, const QString& pattern);
 
 }  // namespace pictrove::queue

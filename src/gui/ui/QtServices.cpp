@@ -26,10 +26,15 @@ void SetMessageBoxText(QMessageBox& box, const QString& text) {
     QStringList lines = text.split(u'\n');
     bool cut = false;
     for (QString& line : lines) {
-        if (metrics.horizontalAdvance(line) > kLongestMessageLine) {
-            line = metrics.elidedText(line, Qt::ElideMiddle, kLongestMessageLine);
-            cut = true;
+        // Sentences wrap at their blanks; only a word that cannot wrap is cut.
+        QStringList words = line.split(u' ');
+        for (QString& word : words) {
+            if (metrics.horizontalAdvance(word) > kLongestMessageLine) {
+                word = metrics.elidedText(word, Qt::ElideMiddle, kLongestMessageLine);
+                cut = true;
+            }
         }
+        line = words.join(u' ');
     }
     box.setTextFormat(Qt::PlainText);
     box.setText(lines.join(u'\n'));

@@ -12,9 +12,10 @@ class QMessageBox;
 namespace pictrove::platform {
 
 // Gives a message box its text so that the box stays readable: wide enough for the
-// program's title in the frame, and no wider than about half a small screen. A line too
-// wide for that (a long path has no blank to wrap at) is cut in the middle, keeping
-// the file name; the box then carries the whole text behind its details button. Call
+// program's title in the frame, and no wider than about half a small screen. Sentences
+// wrap; a word too wide for that (a long path has no blank to wrap at) is cut in the
+// middle, keeping the file name, and the box then carries the whole text behind its
+// details button. Call
 // it after setting the icon: a new icon lays the box out anew.
 void SetMessageBoxText(QMessageBox& box, const QString& text);
 

@@ -86,6 +86,12 @@ class QtDialogsTest : public QObject {
         QVERIFY(error.text.endsWith(QStringLiteral("annual_2019.docx: disk full")));
         QVERIFY(error.text.size() < text.size());
         QCOMPARE(error.details, text);
+
+        const QString sentence = QStringLiteral("Word is running. ").repeated(20).trimmed();
+        const ShownMessage warning = showMessage(sentence, platform::MsgIcon::Exclamation);
+        QVERIFY2(warning.width <= 560, qPrintable(QString::number(warning.width)));
+        QCOMPARE(warning.text, sentence);  // wrapped, not cut
+        QVERIFY(warning.details.isEmpty());
     }
 
     void folderBrowserOpensAtTheRootEveryTime_data() {
