@@ -38,11 +38,12 @@ QString SelectFolder(QWidget* owner, const QString& text) {
         return QString();
     }
     const QString chosen = browser->browse(owner, text);
-    if (chosen.isEmpty()) {
-        return QString();
-    }
+    return chosen.isEmpty() ? QString() : ChosenFolderPath(chosen);
+}
+
+QString ChosenFolderPath(const QString& path) {
     // cleanPath keeps the root's separator and drops any other trailing one.
-    return QDir::toNativeSeparators(QDir::cleanPath(chosen));
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir().absoluteFilePath(path)));
 }
 
 WalkOutcome CollectSubfolders(QStringList& folders, bool wholeTree, const YieldPoint& yield) {

@@ -24,6 +24,10 @@ enum class WalkOutcome {
     Stopped,   // the yield asked to stop (the program is ending); the list is partial
 };
 
+// A folder path as SelectFolder gives it: absolute, with native separators, the
+// file-system root with its trailing separator and every other folder without one.
+QString ChosenFolderPath(const QString& path);
+
 // Lets the user pick a folder in the folder browser (modal over `owner`, showing
 // `text`). Returns its path with native separators, the file-system root with its
 // trailing separator and every other folder without one; "" when the user cancels or
