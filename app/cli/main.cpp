@@ -2,14 +2,19 @@
 //
 //   pictrove-cli list FILE...
 //   pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...
+//   pictrove-cli scan FOLDER [--ext EXT]
 //
 // For each document, in order, runs the extraction's own engine sequence and prints one
 // row per picture that the extraction would record. Pictures stay in memory: no
 // temporary picture files are written.
 
 #include "core/extract/DocumentExtraction.h"
+#include "core/extract/FieldEscape.h"
 #include "core/platform/Allocator.h"
 #include "core/save/SaveResults.h"
+#include "core/scan/AddFolder.h"
+#include "core/scan/DirectoryListing.h"
+#include "core/scan/DocumentPaths.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -23,7 +28,8 @@ namespace {
 
 const char kUsage[] =
     "usage: pictrove-cli list FILE...\n"
-    "       pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...\n";
+    "       pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...\n"
+    "       pictrove-cli scan FOLDER [--ext EXT]\n";
 
 void printHelp(QTextStream& out) {
     out << kUsage
@@ -45,6 +51,10 @@ void printHelp(QTextStream& out) {
            "document's file name without its extension), JPEG at quality N (0 to 100,\n"
            "default 85). It ends with the window's message: 'Done.', 'Output folder not\n"
            "exists.' (exit status 1) or the error of a failed write (exit status 1).\n"
+           "\n"
+           "scan prints the documents that 'Add All Word Files In Folder' would add for\n"
+           "FOLDER and the extension EXT (default doc), one per line and in the same\n"
+           "order; a backslash, tab or line break in a path is written as \\\\, \\t or \\n.\n"
            "\n"
            "Options:\n"
            "  -h, --help     show this help and exit\n"
@@ -76,6 +86,37 @@ bool listDocument(const QString& document, const pictrove::extract::EngineEnviro
         err.flush();
     }
     return outcome.opened;
+}
+
+// "scan FOLDER [--ext EXT]": the walk of the folder button, without the window.
+int scanFolder(const QStringList& args, QTextStream& out, QTextStream& err) {
+    using namespace pictrove;
+    QString folder;
+    QString extension = QStringLiteral("doc");
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--ext" && i + 1 < args.size() && !args[i + 1].isEmpty()) {
+            extension = args[++i];
+        } else if (folder.isEmpty() && !args[i].isEmpty() && !args[i].startsWith(u'-')) {
+            folder = args[i];
+        } else {
+            err << kUsage;
+            return 2;
+        }
+    }
+    if (folder.isEmpty()) {
+        err << kUsage;
+        return 2;
+    }
+    if (!platform::isExistingFolder(folder)) {
+        err << "pictrove-cli: " << folder << ": no such folder\n";
+        return 1;
+    }
+    const std::optional<QStringList> paths =
+        queue::FolderDocumentPaths(queue::ChosenFolderPath(folder), extension, [] { return true; });
+    for (const QString& path : paths.value_or(QStringList())) {
+        out << extract::EscapeField(path) << '\n';
+    }
+    return 0;
 }
 
 struct SaveArguments {
@@ -206,6 +247,9 @@ int main(int argc, char** argv) {
     if (args.contains(QStringLiteral("--version")) || args.contains(QStringLiteral("-V"))) {
         out << "pictrove-cli " << PICTROVE_VERSION << '\n';
         return 0;
+    }
+    if (!args.isEmpty() && args[0] == u"scan") {
+        return scanFolder(args.mid(1), out, err);
     }
     if (!args.isEmpty() && args[0] == u"save") {
         QString why;

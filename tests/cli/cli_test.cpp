@@ -1,6 +1,7 @@
-// pictrove-cli list and save: rows, numbering with gaps, files written, failures, options
-// and exit statuses.
+// pictrove-cli list, save and scan: rows, numbering with gaps, files written, the folder
+// walk's order, failures, options and exit statuses.
 
+#include "support/FolderTree.h"
 #include "support/TestDocuments.h"
 #include "support/TestUtils.h"
 
@@ -52,6 +53,48 @@ QString inlinePic(const QString& rel) {
 class CliTest : public QObject {
     Q_OBJECT
   private slots:
+    // The folder button's walk: each folder's files in name order, numbers by value,
+    // folder by folder and level by level; "~" names skipped; a three-letter extension
+    // also finds longer ones, any other length only itself.
+    void scan_prints_what_the_folder_button_adds_in_its_order() {
+        QTemporaryDir dir;
+        const QString top = dir.path();
+        QVERIFY(test::makeTree(top, {"chinese_209.doc", "sub/b.dotx", "chinese_168.DOC",
+                                     "sub/deep/x.docm", "~$lock.doc", "Notes.docx",
+                                     "chinese_113.doc", "a.txt", ".hidden/h.doc", "sub/A.doc"}));
+        const Run doc = cli({QStringLiteral("scan"), top});
+        QCOMPARE(doc.exitCode, 0);
+        QCOMPARE(doc.out.split(u'\n', Qt::SkipEmptyParts),
+                 (QStringList{top + "/chinese_113.doc", top + "/chinese_168.DOC",
+                              top + "/chinese_209.doc", top + "/Notes.docx", top + "/.hidden/h.doc",
+                              top + "/sub/A.doc", top + "/sub/deep/x.docm"}));
+
+        const Run docx = cli(
+            {QStringLiteral("scan"), top + "/", QStringLiteral("--ext"), QStringLiteral("docx")});
+        QCOMPARE(docx.out, top + "/Notes.docx\n");
+        const Run two =
+            cli({QStringLiteral("scan"), QStringLiteral("--ext"), QStringLiteral("do"), top});
+        QCOMPARE(two.exitCode, 0);
+        QCOMPARE(two.out, QString());
+        const Run dot =
+            cli({QStringLiteral("scan"), top, QStringLiteral("--ext"), QStringLiteral("DOT")});
+        QCOMPARE(dot.out, top + "/sub/b.dotx\n");
+    }
+
+    void scan_escapes_paths_and_checks_its_arguments() {
+        QTemporaryDir dir;
+        const QString top = dir.path();
+        QVERIFY(test::makeTree(top, {"a\tb.doc", "c\nd.doc", "e\\f.doc"}));
+        const Run r = cli({QStringLiteral("scan"), top});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, top + "/a\\tb.doc\n" + top + "/c\\nd.doc\n" + top + "/e\\\\f.doc\n");
+
+        QCOMPARE(cli({QStringLiteral("scan"), top + "/missing"}).exitCode, 1);
+        QCOMPARE(cli({QStringLiteral("scan")}).exitCode, 2);
+        QCOMPARE(cli({QStringLiteral("scan"), top, QStringLiteral("--ext")}).exitCode, 2);
+        QCOMPARE(cli({QStringLiteral("scan"), top, top}).exitCode, 2);
+    }
+
     void list_prints_one_row_per_recorded_picture() {
         QTemporaryDir dir;
         test::DocxPackage pkg;
