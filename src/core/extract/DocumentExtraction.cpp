@@ -4,6 +4,7 @@
 #include "core/picture/Clipboard.h"
 #include "core/picture/PictureFile.h"
 #include "core/platform/Services.h"
+#include "core/platform/TemporaryFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,6 +73,14 @@ DocumentOutcome CopyDocumentShapes(const QString& documentPath,
         }
     };
 
+    auto report = [&](qint32 number, CopiedShape::Collection collection, qint32 index) {
+        const QString unreadable = app->unreadablePicture();
+        if (!unreadable.isEmpty()) {
+            outcome.unreadable.append({number, unreadable});
+        }
+        onCopy({documentPath, number, collection, index, clipboard.picture(), unreadable});
+    };
+
     app->create();
     if (app->documentsOpen(documentPath) == word::CallStatus::Ok) {
         outcome.opened = true;
@@ -87,7 +96,7 @@ DocumentOutcome CopyDocumentShapes(const QString& documentPath,
         app->activeWindowSelectionCopy();
         yield();
         yield();
-        onCopy({documentPath, number, CopiedShape::Collection::Inline, k, clipboard.picture()});
+        report(number, CopiedShape::Collection::Inline, k);
     }
 
     qint32 floatingCount = 0;
@@ -99,7 +108,7 @@ DocumentOutcome CopyDocumentShapes(const QString& documentPath,
         app->activeWindowSelectionCopy();
         yield();
         yield();
-        onCopy({documentPath, number, CopiedShape::Collection::Floating, j, clipboard.picture()});
+        report(number, CopiedShape::Collection::Floating, j);
     }
 
     app->documentClose();
@@ -110,18 +119,14 @@ DocumentOutcome CopyDocumentShapes(const QString& documentPath,
 DocumentOutcome ExtractImagesFromDocument(const QString& documentPath, int& counter,
                                           ResultSink& sink, const ExtractionEnvironment& env) {
     const QDir temp(env.temporaryFolder);
-    // Named after the document, as its floating pictures always were, but inside the
-    // run's private folder.
-    const QString floatingBase =
-        temp.filePath(QFileInfo(PathWithoutExtension(documentPath)).fileName());
     int recorded = 0;
     DocumentOutcome outcome = CopyDocumentShapes(
         documentPath,
         [&](const CopiedShape& step) {
-            const QString tempName = (step.collection == CopiedShape::Collection::Inline
-                                          ? temp.filePath(QString::number(step.index))
-                                          : floatingBase + QString::number(step.index)) +
-                                     QStringLiteral(".bmp");
+            // Short and of fixed length, whatever the document's name: inside the run's
+            // private folder the name needs to tell nothing.
+            const QString tempName = temp.filePath(
+                platform::temporaryFileName(quint32(counter), QStringLiteral(".bmp")));
             // The picture is kept when its temporary file is there.
             picture::savePicture(step.picture, tempName);
             if (QFileInfo(tempName).isFile()) {

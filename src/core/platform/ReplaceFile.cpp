@@ -1,8 +1,10 @@
 #include "core/platform/ReplaceFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
+#include "core/platform/PathText.h"
+#include "core/platform/TemporaryFiles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,44 +12,67 @@
 
 namespace pictrove::platform {
 
+namespace {
+
+QString errorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool writeAll(int fd, QByteArrayView bytes) {
+    const char* p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool replaceFile(const QString& path, std::initializer_list<QByteArrayView> pieces,
                  QString* error) {
-    const QFileInfo target(path);
-    // A fresh name in the target folder, so that the rename stays on one file system.
-    // NewOnly never opens an existing file.
-    QFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-               QStringLiteral(".%1.part")
-                   .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
-    if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        if (error) {
-            *error = temp.errorString();
-        }
+    const QByteArray target = pathToNative(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    // A short fresh name in the target folder, so that the rename stays on one file system
+    // and any target name that fits the file system works.
+    const QByteArray temp =
+        (slash >= 0 ? target.left(slash + 1) : QByteArray()) + pathToNative(partFileName());
+    // Registered before it exists, so that an interruption never leaves it behind.
+    registerForCleanup(temp);
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (error)
+            *error = errorText(errno);
+        unregisterFromCleanup(temp);
         return false;
     }
     bool written = true;
     for (const QByteArrayView bytes : pieces) {
-        written = written && temp.write(bytes.data(), bytes.size()) == bytes.size();
+        written = written && writeAll(fd, bytes);
     }
-    written = written && temp.flush();
-    const QString writeError = temp.errorString();
-    temp.close();
-    if (!written || temp.error() != QFileDevice::NoError) {
-        if (error) {
-            *error = written ? temp.errorString() : writeError;
-        }
-        temp.remove();
-        return false;
+    int why = written ? 0 : errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        why = errno;
     }
     // rename replaces the target in one step.
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        if (error) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-        }
-        temp.remove();
-        return false;
+    if (written && std::rename(temp.constData(), target.constData()) != 0) {
+        written = false;
+        why = errno;
     }
-    return true;
+    if (!written) {
+        if (error)
+            *error = errorText(why);
+        ::unlink(temp.constData());
+    }
+    unregisterFromCleanup(temp);
+    return written;
 }
 
 }  // namespace pictrove::platform

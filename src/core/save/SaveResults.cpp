@@ -1,5 +1,6 @@
 #include "core/save/SaveResults.h"
 
+#include "core/platform/TemporaryFiles.h"
 #include "core/save/BmpFile.h"
 #include "core/save/SaveAsJPG.h"
 
@@ -79,6 +80,9 @@ SaveOutcome SaveResults(const extract::ResultSource& results, const SaveOptions&
                                : options.folder + QDir::separator();
     SaveSession own;
     QSet<QString>& claimed = (session ? *session : own).claimed;
+    if (claimed.isEmpty()) {  // once per save: what an interrupted save left
+        platform::removeStalePartFiles(options.folder);
+    }
     const int n = results.rowCount();
     for (int i = 1; i <= n; ++i) {
         const QString document = results.rowText(i);

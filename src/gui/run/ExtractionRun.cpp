@@ -3,10 +3,8 @@
 #include "core/extract/RunningWordCheck.h"
 #include "core/platform/Prompts.h"
 #include "core/platform/Services.h"
+#include "core/platform/TemporaryFiles.h"
 #include "gui/results/Form2.h"
-
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -84,6 +82,14 @@ void StartExtractingImages(RunWindow& form) {
         finish();
         return;
     }
+    // Without a private folder the run would have to put its temporary pictures where
+    // the user's own files are: it does not start.
+    const platform::PrivateFolder temporary;
+    if (!temporary.isValid()) {
+        message(platform::noTemporaryFolderMessage(temporary), platform::MsgIcon::Critical);
+        finish();
+        return;
+    }
     // The run yields to the event loop; nothing may start a second run or change the
     // list meanwhile.
     form.setControlsEnabled(false);
@@ -91,8 +97,7 @@ void StartExtractingImages(RunWindow& form) {
     results::Form2& results = ResultsWindow(form);
     results.beginRun();
 
-    const QTemporaryDir temporary;
-    const QString folder = temporary.isValid() ? temporary.path() : QDir::tempPath();
+    const QString folder = temporary.path();
     const ExtractionEnvironment env =
         g_makeEnvironment ? g_makeEnvironment(folder) : defaultEnvironment(folder);
 
