@@ -7,8 +7,14 @@
 #include "core/formats/wordxml/WordXmlReader.h"
 #include "core/formats/zip/ZipArchive.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "core/platform/PathText.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace pictrove::word {
 
@@ -191,21 +197,48 @@ ReadResult readDocument(const QByteArray& bytes) {
 }
 
 ReadResult readDocumentFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return ReadResult::failure(OpenStatus::FileNotFound, QStringLiteral("no such file"));
-    if (info.isDir())
+    // Opened first and then asked what it is, so that a link counts as what it leads to;
+    // without blocking, so that a pipe with no writer cannot hold the run.
+    const int fd = ::open(platform::pathToNative(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int why = errno;
+        if (why == ENOENT || why == ENOTDIR)
+            return ReadResult::failure(OpenStatus::FileNotFound, QStringLiteral("no such file"));
+        return ReadResult::failure(OpenStatus::Unreadable,
+                                   QString::fromLocal8Bit(std::strerror(why)));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } const closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return ReadResult::failure(OpenStatus::Unreadable,
+                                   QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(st.st_mode))
         return ReadResult::failure(OpenStatus::Unreadable, QStringLiteral("a folder, not a file"));
-    if (info.size() > kMaxDocumentBytes)
+    if (!S_ISREG(st.st_mode))
+        return ReadResult::failure(OpenStatus::Unreadable, QStringLiteral("not a regular file"));
+    if (st.st_size > kMaxDocumentBytes)
         return ReadResult::failure(
             OpenStatus::TooLarge,
             QStringLiteral("the file is larger than %1 bytes").arg(kMaxDocumentBytes));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return ReadResult::failure(OpenStatus::Unreadable, file.errorString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return ReadResult::failure(OpenStatus::Unreadable, file.errorString());
+    // No more than the size found now: a file that grows meanwhile is read as it was.
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    qsizetype have = 0;
+    while (have < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + have, size_t(bytes.size() - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ReadResult::failure(OpenStatus::Unreadable,
+                                       QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0)
+            break;  // it shrank
+        have += n;
+    }
+    bytes.truncate(have);
     return readDocument(bytes);
 }
 

@@ -203,6 +203,10 @@ Parsed<StoredDocument> scanBinaryDocument(const QByteArray& bytes) {
                            : OpenStatus::Damaged,
                        reason);
     }
+    // A password-protected package (.docx and the other zip forms) is kept encrypted in
+    // a compound file of its own.
+    if (!cfb->hasStream("WordDocument") && cfb->hasStream("EncryptedPackage"))
+        return P::fail(OpenStatus::Encrypted, QStringLiteral("the document is password-protected"));
     if (!cfb->hasStream("WordDocument"))
         return P::fail(OpenStatus::NotAWordDocument,
                        QStringLiteral("compound file has no WordDocument stream"));
@@ -316,8 +320,12 @@ word::ReadResult readBinaryDocument(const QByteArray& bytes) {
     auto toShape = [](const StoredShape& s) {
         word::Shape shape;
         shape.kind = s.kind;
-        if (!s.picture.bytes.isEmpty())
-            shape.setPicture(picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop));
+        if (!s.picture.bytes.isEmpty()) {
+            QString why;
+            picture::Picture p =
+                picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop, &why);
+            shape.setPicture(std::move(p), why);
+        }
         for (const StoredShape::Child& c : s.children) {
             picture::Picture p = picture::Picture::fromEncoded(c.picture.bytes, c.picture.crop);
             if (!p.isNull())
