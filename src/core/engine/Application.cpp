@@ -105,6 +105,7 @@ CallStatus Application::activeDocumentShapesSelect(qint32 j) {
 }
 
 CallStatus Application::activeWindowSelectionCopy() {
+    unreadablePicture_.clear();
     const DocumentModel* doc = activeDocument();
     if (!doc)
         return fail(running_ ? CallStatus::NoDocument : CallStatus::NotStarted,
@@ -112,7 +113,7 @@ CallStatus Application::activeWindowSelectionCopy() {
     if (!selection_)
         return fail(CallStatus::NothingSelected, QStringLiteral("nothing is selected"));
     const auto& shapes = selection_->isInline ? doc->inlineShapes : doc->floatingShapes;
-    clipboard_.setPicture(shapes[size_t(selection_->index - 1)].picture());
+    clipboard_.setPicture(shapes[size_t(selection_->index - 1)].picture(&unreadablePicture_));
     return succeed();
 }
 

@@ -72,6 +72,9 @@ class Application {
     QString lastError() const { return lastError_; }
     // Why the last documentsOpen() failed; Ok when it succeeded or was not called.
     OpenStatus lastOpenStatus() const { return lastOpenStatus_; }
+    // Why the last copy left no picture of a shape whose picture is there ("" when it
+    // gave a picture, when the shape has none, or when the copy failed).
+    QString unreadablePicture() const { return unreadablePicture_; }
 
     // The opened document's shapes (null when none is open); for tools and tests.
     const DocumentModel* activeDocument() const;
@@ -92,6 +95,7 @@ class Application {
     std::optional<Selection> selection_;
     mutable QString lastError_;
     OpenStatus lastOpenStatus_ = OpenStatus::Ok;
+    QString unreadablePicture_;
 };
 
 }  // namespace pictrove::word

@@ -39,11 +39,19 @@ EngineEnvironment realEngine();
 // The environment of the program: the real engine, the Qt event loop and a new store.
 ExtractionEnvironment defaultEnvironment(const QString& temporaryFolder);
 
+// A picture that is in a document but could not be read (damaged, over the limits, a
+// checksum that does not match): its step's number and why.
+struct UnreadablePicture {
+    qint32 number;
+    QString reason;
+};
+
 // How one document went.
 struct DocumentOutcome {
-    bool opened = false;  // false: the document could not be opened
-    QString reason;       // why, when it could not be opened
-    int recorded = 0;     // pictures recorded
+    bool opened = false;                  // false: the document could not be opened
+    QString reason;                       // why, when it could not be opened
+    int recorded = 0;                     // pictures recorded
+    QList<UnreadablePicture> unreadable;  // in step order
 };
 
 // One picture step of a document: a shape was selected and copied.
@@ -55,6 +63,7 @@ struct CopiedShape {
     Collection collection;
     qint32 index;                     // the shape's 1-based position in its collection
     const picture::Picture& picture;  // what the clipboard holds now; null: no picture
+    const QString& unreadable;        // why the shape's picture could not be read, or ""
 };
 
 // The engine sequence of one document, which every way of extracting goes through:
@@ -63,7 +72,8 @@ struct CopiedShape {
 // clipboard is not emptied before a copy: copying a selected shape replaces its content
 // (a shape without a picture leaves it empty), and a copy that fails leaves the picture
 // of the step before. A failing step is skipped and the next one runs. `recorded` of the
-// outcome stays 0.
+// outcome stays 0; `unreadable` names the steps whose picture is there but could not be
+// read.
 DocumentOutcome CopyDocumentShapes(const QString& documentPath,
                                    const std::function<void(const CopiedShape&)>& onCopy,
                                    const EngineEnvironment& env);

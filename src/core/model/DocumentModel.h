@@ -33,25 +33,32 @@ struct Shape {
 
     // The picture that copying the shape gives: its own picture (Picture, OleObject,
     // Chart), read now if it was left in its package; a group's picture children composed
-    // into one; null for a text box or another shape, and when there is none.
-    picture::Picture picture() const;
+    // into one; null for a text box or another shape, and when there is none. A null
+    // picture of a shape whose picture is there but could not be read comes with the
+    // reason in *unreadable (when given); otherwise *unreadable is emptied.
+    picture::Picture picture(QString* unreadable = nullptr) const;
 
-    // A reader gives a Picture, OleObject or Chart its own picture either now ...
-    void setPicture(picture::Picture picture) {
+    // A reader gives a Picture, OleObject or Chart its own picture either now (with the
+    // reason when the stored picture could not be read) ...
+    void setPicture(picture::Picture picture, QString unreadable = {}) {
         picture_ = std::move(picture);
+        unreadable_ = picture_.isNull() ? std::move(unreadable) : QString();
         load_ = nullptr;
     }
     // ... or leaves it in its package until the shape is copied, so that memory grows
-    // with one picture, not with the document's. `load` gives null when the part turns
-    // out to be damaged.
-    void setPictureLoader(std::function<picture::Picture()> load) {
+    // with one picture, not with the document's. `load` gives null, with the reason in
+    // its argument, when the part turns out to be damaged.
+    using PictureLoader = std::function<picture::Picture(QString* unreadable)>;
+    void setPictureLoader(PictureLoader load) {
         picture_ = picture::Picture();
+        unreadable_.clear();
         load_ = std::move(load);
     }
 
   private:
     picture::Picture picture_;
-    std::function<picture::Picture()> load_;
+    QString unreadable_;
+    PictureLoader load_;
 };
 
 // What a reader makes of one document: the inline objects of the main text in

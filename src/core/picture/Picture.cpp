@@ -9,6 +9,8 @@
 
 #include <turbojpeg.h>
 
+#include <mutex>
+
 namespace pictrove::picture {
 
 QString formatName(Format format) {
@@ -64,17 +66,26 @@ Format sniffFormat(QByteArrayView b) {
     return Format::None;
 }
 
-Picture Picture::fromHeader(QByteArrayView header, Crop crop) {
+Picture Picture::fromHeader(QByteArrayView header, Crop crop, QString* why) {
     Picture p;
+    auto fail = [&](const QString& reason) {
+        if (why)
+            *why = reason;
+        return p;
+    };
     const Format f = sniffFormat(header);
     if (f == Format::None)
-        return p;
+        return fail(QStringLiteral("the picture is in no known format"));
     const std::optional<QSize> size = (f == Format::Emf || f == Format::Wmf)
                                           ? metafile::frameSizePx(header)
                                           : rasterHeaderSize(header, f);
-    if (!size || size->width() <= 0 || size->height() <= 0 ||
-        qint64(size->width()) * size->height() > kMaxDecodedBytes / 4) {
-        return p;
+    if (!size || size->width() <= 0 || size->height() <= 0)
+        return fail(QStringLiteral("the %1 picture's header is damaged").arg(formatName(f)));
+    if (qint64(size->width()) * size->height() > kMaxDecodedBytes / 4) {
+        return fail(QStringLiteral("the %1 picture of %2 x %3 pixels is over the size limit")
+                        .arg(formatName(f))
+                        .arg(size->width())
+                        .arg(size->height()));
     }
     p.format_ = f;
     p.storedSize_ = *size;
@@ -82,10 +93,10 @@ Picture Picture::fromHeader(QByteArrayView header, Crop crop) {
     return p;
 }
 
-Picture Picture::fromEncoded(QByteArray bytes, Crop crop) {
+Picture Picture::fromEncoded(QByteArray bytes, Crop crop, QString* why) {
     if (sniffFormat(bytes) == Format::None && looksLikeDib(bytes))
         bytes = bmpFromDib(bytes);
-    Picture p = fromHeader(bytes, crop);
+    Picture p = fromHeader(bytes, crop, why);
     if (!p.isNull())
         p.bytes_ = std::move(bytes);
     return p;
@@ -101,11 +112,45 @@ Picture Picture::fromStored(std::shared_ptr<const PictureStore::Bytes> bytes, QB
     return p;
 }
 
+struct Picture::Deferred {
+    std::function<QImage()> make;
+    std::once_flag once;
+    QByteArray bytes;
+
+    const QByteArray& get() {
+        std::call_once(once, [this] {
+            const QImage image = make();
+            make = nullptr;
+            if (image.isNull())
+                return;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+        });
+        return bytes;
+    }
+};
+
+Picture Picture::deferred(QSize size, std::function<QImage()> make) {
+    Picture p;
+    if (size.isEmpty())
+        return p;
+    p.format_ = Format::Png;
+    p.storedSize_ = size;
+    p.deferred_ = std::make_shared<Deferred>();
+    p.deferred_->make = std::move(make);
+    return p;
+}
+
 QByteArray Picture::encoded() const {
+    if (deferred_)
+        return deferred_->get();
     return stored_ ? stored_->read() : bytes_;
 }
 
 qint64 Picture::encodedSize() const {
+    if (deferred_)
+        return deferred_->get().size();
     return stored_ ? stored_->size() : bytes_.size();
 }
 
@@ -192,6 +237,11 @@ QImage Picture::toImage(QString* error) const {
         return {};
     }
     const QByteArray bytes = encoded();
+    if (bytes.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("there is nothing to draw");
+        return {};
+    }
     const QImage decoded =
         isMetafile() ? metafile::render(bytes, storedSize_) : decodeRaster(bytes, format_);
     if (decoded.isNull()) {

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace pictrove::picture {
@@ -58,7 +59,8 @@ class Picture {
     // damaged or gives an absurd size, give a null Picture. A device-independent bitmap
     // without its file header (as RTF and OLE previews store one) gets that header and
     // becomes a BMP.
-    static Picture fromEncoded(QByteArray bytes, Crop crop = {});
+    // *why (when given) receives the reason for a null Picture.
+    static Picture fromEncoded(QByteArray bytes, Crop crop = {}, QString* why = nullptr);
 
     // Takes bytes kept in a PictureStore, whose header is read from `head`, their
     // first bytes. A head too short for the header, or bytes that are no picture as
@@ -68,6 +70,12 @@ class Picture {
 
     // A picture made in memory (a composed group); stored PNG-encoded.
     static Picture fromImage(const QImage& image);
+
+    // A PNG picture of the given size that is made only when its bytes or its image are
+    // first asked for (by `make`, once for all copies); format and size are known at
+    // once. `make` gives a null image when there is nothing to draw: the bytes are then
+    // empty and the image null.
+    static Picture deferred(QSize size, std::function<QImage()> make);
 
     bool isNull() const { return format_ == Format::None; }
     Format format() const { return format_; }
@@ -88,11 +96,14 @@ class Picture {
     QImage toImage(QString* error = nullptr) const;
 
   private:
+    struct Deferred;
+
     // Format, size and crop from the header at the start of `header`; no bytes yet.
-    static Picture fromHeader(QByteArrayView header, Crop crop);
+    static Picture fromHeader(QByteArrayView header, Crop crop, QString* why = nullptr);
 
     QByteArray bytes_;
     std::shared_ptr<const PictureStore::Bytes> stored_;  // instead of bytes_ when set
+    std::shared_ptr<Deferred> deferred_;                 // instead of bytes_ when set
     Format format_ = Format::None;
     QSize storedSize_;  // pixel size of the stored picture before the crop
     Crop crop_;

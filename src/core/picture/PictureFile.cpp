@@ -88,9 +88,15 @@ PictureFileStatus savePicture(const Picture& picture, const QString& path, QStri
             *error = QStringLiteral("there is no picture to write");
         return PictureFileStatus::NoPicture;
     }
+    const QByteArray bytes = picture.encoded();
+    if (bytes.isEmpty()) {  // a composed picture with nothing to draw
+        if (error)
+            *error = QStringLiteral("there is no picture to write");
+        return PictureFileStatus::NoPicture;
+    }
     const QByteArray trailer =
         picture.crop() == Crop{} ? QByteArray() : cropTrailer(picture.crop());
-    return writeWhole(path, picture.encoded(), trailer, error);
+    return writeWhole(path, bytes, trailer, error);
 }
 
 PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error,

@@ -96,25 +96,33 @@ class OdtWalker {
     // The picture of a draw:image (its part, or its inline office:binary-data).
     bool attachImage(const pugi::xml_node& image, Shape& s, bool eager) {
         if (pugi::xml_node data = child(image, "binary-data")) {
-            s.setPicture(picture::Picture::fromEncoded(
-                QByteArray::fromBase64(QByteArray(data.child_value()))));
+            QString why;
+            picture::Picture p = picture::Picture::fromEncoded(
+                QByteArray::fromBase64(QByteArray(data.child_value())), {}, &why);
+            s.setPicture(std::move(p), why);
             return !s.picture().isNull();
         }
         const QString part = internalPart(attr(image, "href"));
         if (part.isEmpty() || !usableImageName(part))
             return false;
-        auto read = [archive = archive_, part]() {
+        auto read = [archive = archive_, part](QString* why) {
             QByteArray bytes;
             OpenStatus status;
-            QString why;
-            if (!archive->read(part, bytes, status, why))
+            QString readWhy;
+            if (!archive->read(part, bytes, status, readWhy)) {
+                if (why)
+                    *why = readWhy;
                 return picture::Picture();
-            return picture::Picture::fromEncoded(std::move(bytes));
+            }
+            return picture::Picture::fromEncoded(std::move(bytes), {}, why);
         };
-        if (eager)
-            s.setPicture(read());
-        else
+        if (eager) {
+            QString why;
+            picture::Picture p = read(&why);
+            s.setPicture(std::move(p), why);
+        } else {
             s.setPictureLoader(read);
+        }
         return true;
     }
 

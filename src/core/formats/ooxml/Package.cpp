@@ -118,8 +118,9 @@ class RelationshipPictures : public PictureSource {
         const QString part = embeddedPart(key);
         if (part.isEmpty())
             return;
-        shape.setPictureLoader(
-            [parts = parts_, part, crop]() { return readPicture(*parts, part, crop); });
+        shape.setPictureLoader([parts = parts_, part, crop](QString* why) {
+            return readPicture(*parts, part, crop, why);
+        });
     }
 
     picture::Picture load(std::string_view key, const picture::Crop& crop) override {
@@ -137,13 +138,16 @@ class RelationshipPictures : public PictureSource {
     }
 
     static picture::Picture readPicture(PartSource& parts, const QString& part,
-                                        const picture::Crop& crop) {
+                                        const picture::Crop& crop, QString* why = nullptr) {
         QByteArray bytes;
         OpenStatus status;
-        QString why;
-        if (!parts.read(part, bytes, status, why))
+        QString readWhy;
+        if (!parts.read(part, bytes, status, readWhy)) {
+            if (why)
+                *why = readWhy;
             return {};
-        return picture::Picture::fromEncoded(std::move(bytes), crop);
+        }
+        return picture::Picture::fromEncoded(std::move(bytes), crop, why);
     }
 
     std::shared_ptr<PartSource> parts_;

@@ -14,10 +14,11 @@ namespace {
 using xml::attr;
 using xml::is;
 
-picture::Picture decodeBinData(const pugi::xml_node& binData, const picture::Crop& crop) {
+picture::Picture decodeBinData(const pugi::xml_node& binData, const picture::Crop& crop,
+                               QString* why = nullptr) {
     const QByteArray::FromBase64Result r = QByteArray::fromBase64Encoding(
         QByteArray(binData.child_value()), QByteArray::Base64Encoding);
-    return picture::Picture::fromEncoded(r.decoded, crop);
+    return picture::Picture::fromEncoded(r.decoded, crop, why);
 }
 
 // Pictures kept as base64 w:binData elements, named ("wordml://03000001.png") by
@@ -31,7 +32,7 @@ class BinDataPictures : public PictureSource {
         const pugi::xml_node data = find(key);
         if (data)
             shape.setPictureLoader(
-                [doc = doc_, data, crop]() { return decodeBinData(data, crop); });
+                [doc = doc_, data, crop](QString* why) { return decodeBinData(data, crop, why); });
     }
     picture::Picture load(std::string_view key, const picture::Crop& crop) override {
         const pugi::xml_node data = find(key);
