@@ -11,13 +11,14 @@
 #include "core/extract/DocumentExtraction.h"
 #include "core/extract/FieldEscape.h"
 #include "core/platform/Allocator.h"
+#include "core/platform/PathText.h"
+#include "core/platform/TemporaryFiles.h"
 #include "core/save/SaveResults.h"
 #include "core/scan/AddFolder.h"
 #include "core/scan/DirectoryListing.h"
 #include "core/scan/DocumentPaths.h"
 
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -34,59 +35,110 @@ const char kUsage[] =
 void printHelp(QTextStream& out) {
     out << kUsage
         << "\n"
-           "Lists the pictures that extracting from each document would record, one\n"
+           "list prints the pictures that extracting from each document would record, one\n"
            "tab-separated row per picture after a header line:\n"
            "  document  number  kind  index  format  width  height\n"
            "number is the picture's number within its document (with gaps where a\n"
            "shape gives no picture), kind is inline or floating, index is the shape's\n"
            "1-based position in its collection, format is png, jpeg, gif, bmp, tiff, emf\n"
-           "or wmf, and width and height are the picture's size in pixels as previewed.\n"
-           "\n"
-           "A document that cannot be opened is reported on standard error as\n"
-           "'pictrove-cli: DOCUMENT: REASON'; the others are still listed, and the\n"
-           "exit status is then 1.\n"
+           "or wmf, and width and height are the picture's size in pixels as previewed,\n"
+           "read from the picture's header (a group's from its own geometry): nothing\n"
+           "is drawn. In the document column a tab is written as \\t, a line break as\n"
+           "\\n, a carriage return as \\r, a backslash as \\\\ and a byte of the name that\n"
+           "is no UTF-8 as \\xHH, so that one picture is always one line.\n"
            "\n"
            "save extracts the pictures of the documents exactly as the program's window\n"
            "does and writes them into DIR as NAME_NUMBER.bmp or .jpg (NAME is the\n"
            "document's file name without its extension), JPEG at quality N (0 to 100,\n"
            "default 85). It ends with the window's message: 'Done.' and how many files\n"
-           "were written where, 'Output folder not exists.' (exit status 1) or the error\n"
-           "of a failed write (exit status 1).\n"
+           "were written where, 'Output folder not exists.' or the error of a failed\n"
+           "write. Its temporary files go to a private folder in $TMPDIR (else /tmp);\n"
+           "when none can be made, nothing is saved.\n"
            "\n"
            "scan prints the documents that 'Add All Word Files In Folder' would add for\n"
            "FOLDER and the extension EXT (default doc), one per line and in the same\n"
-           "order; a backslash, tab or line break in a path is written as \\\\, \\t or \\n.\n"
+           "order, each path escaped as in list's document column.\n"
+           "\n"
+           "Documents are opened only when they are regular files (a link counts as what\n"
+           "it leads to); a device, a pipe or a folder is a document that cannot be read.\n"
+           "File names are taken as the bytes they are.\n"
+           "\n"
+           "Problems go to standard error, one line each:\n"
+           "  pictrove-cli: DOCUMENT: REASON            the document could not be read;\n"
+           "                                            the others are still done\n"
+           "  pictrove-cli: DOCUMENT: picture N: REASON the document's picture N is there\n"
+           "                                            but could not be read (damaged, a\n"
+           "                                            wrong checksum, over the limits);\n"
+           "                                            it is left out, the rest goes on\n"
+           "DOCUMENT is escaped as in the document column.\n"
+           "\n"
+           "SIGINT, SIGTERM and SIGHUP end the tool at once: its temporary folder and a\n"
+           "half-written output file are removed first. Temporary folders of earlier runs\n"
+           "that were killed are removed at the next start; a half-written output file\n"
+           "they left, by the next save into that folder.\n"
+           "\n"
+           "Exit status:\n"
+           "  0        every document was read and every picture in it\n"
+           "  1        a document could not be read, no private temporary folder could\n"
+           "           be made, or the save failed (output folder missing, a write\n"
+           "           that failed)\n"
+           "  2        the command line is wrong (nothing was done)\n"
+           "  3        every document was read, but a picture in one could not be\n"
+           "  128 + S  ended by signal S (130 for SIGINT, 143 for SIGTERM)\n"
+           "When several apply, the lower of 1 and 3 wins: 1 over 3.\n"
            "\n"
            "Options:\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n";
 }
 
-// Lists one document with the extraction's own sequence; false when it could not be
-// opened.
-bool listDocument(const QString& document, const pictrove::extract::EngineEnvironment& engine,
-                  QTextStream& out, QTextStream& err) {
+// How a document's problems end the tool; the worse one counts.
+enum ExitStatus { kAllRead = 0, kFailed = 1, kUsage = 2, kPictureUnreadable = 3 };
+
+int worse(int a, int b) {
+    auto rank = [](int s) { return s == kFailed ? 2 : s == kPictureUnreadable ? 1 : 0; };
+    return rank(a) >= rank(b) ? a : b;
+}
+
+// Reports a document's problems on standard error; its exit status.
+int reportProblems(const QString& document, const pictrove::extract::DocumentOutcome& outcome,
+                   QTextStream& out, QTextStream& err) {
+    using pictrove::platform::escapeField;
+    out.flush();
+    int status = kAllRead;
+    if (!outcome.opened) {
+        err << "pictrove-cli: " << escapeField(document) << ": " << outcome.reason << '\n';
+        status = kFailed;
+    }
+    for (const pictrove::extract::UnreadablePicture& p : outcome.unreadable) {
+        err << "pictrove-cli: " << escapeField(document) << ": picture " << p.number << ": "
+            << p.reason << '\n';
+        status = worse(status, kPictureUnreadable);
+    }
+    err.flush();
+    return status;
+}
+
+// Lists one document with the extraction's own sequence; its exit status.
+int listDocument(const QString& document, const pictrove::extract::EngineEnvironment& engine,
+                 QTextStream& out, QTextStream& err) {
     using pictrove::extract::CopiedShape;
+    const QString shown = pictrove::platform::escapeField(document);
     const pictrove::extract::DocumentOutcome outcome = pictrove::extract::CopyDocumentShapes(
         document,
-        [&out](const CopiedShape& step) {
+        [&out, &shown](const CopiedShape& step) {
             if (step.picture.isNull()) {
                 return;
             }
             const QSize size = step.picture.size();
-            out << step.document << '\t' << step.number << '\t'
+            out << shown << '\t' << step.number << '\t'
                 << (step.collection == CopiedShape::Collection::Inline ? "inline" : "floating")
                 << '\t' << step.index << '\t'
                 << pictrove::picture::formatName(step.picture.format()) << '\t' << size.width()
                 << '\t' << size.height() << '\n';
         },
         engine);
-    if (!outcome.opened) {
-        out.flush();
-        err << "pictrove-cli: " << document << ": " << outcome.reason << '\n';
-        err.flush();
-    }
-    return outcome.opened;
+    return reportProblems(document, outcome, out, err);
 }
 
 // "scan FOLDER [--ext EXT]": the walk of the folder button, without the window.
@@ -194,43 +246,46 @@ int saveDocuments(const SaveArguments& args, QTextStream& out, QTextStream& err)
     results::SaveOutcome total = results::SaveResults(nothing, args.options);
     if (total.status == results::SaveStatus::FolderMissing) {
         err << "pictrove-cli: " << total.message() << '\n';
-        return 1;
+        return kFailed;
     }
-    const QTemporaryDir temporary;
+    const platform::PrivateFolder temporary;
+    if (!temporary.isValid()) {
+        err << "pictrove-cli: " << platform::noTemporaryFolderMessage(temporary) << '\n';
+        return kFailed;
+    }
     extract::ExtractionEnvironment env = extract::defaultEnvironment(temporary.path());
     env.yield = nullptr;  // no window to keep alive
     results::SaveSession session;
-    bool allOpened = true;
+    int status = kAllRead;
     for (qsizetype i = 0; i < args.files.size(); ++i) {
         const QString& file = args.files[i];
         if (showProgress) {
-            err << "[" << (i + 1) << "/" << args.files.size() << "] " << file << '\n';
+            err << "[" << (i + 1) << "/" << args.files.size() << "] " << platform::escapeField(file)
+                << '\n';
             err.flush();
         }
         extract::ResultStore store;
         int counter = 1;
-        const extract::DocumentOutcome opened =
+        const extract::DocumentOutcome outcome =
             extract::ExtractImagesFromDocument(file, counter, store, env);
-        if (!opened.opened) {
-            allOpened = false;
-            err << "pictrove-cli: " << file << ": " << opened.reason << '\n';
-            err.flush();
-        }
+        status = worse(status, reportProblems(file, outcome, out, err));
         const results::SaveOutcome saved = results::SaveResults(store, args.options, {}, &session);
         total.written += saved.written;
         total.withoutPicture += saved.withoutPicture;
         if (saved.status != results::SaveStatus::Done) {
             err << "pictrove-cli: " << saved.message() << '\n';
-            return 1;
+            return kFailed;
         }
     }
     out << total.message() << '\n';
-    return allOpened ? 0 : 1;
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread exists: the signal mask is inherited.
+    pictrove::platform::endCleanlyOnInterrupt();
     pictrove::platform::tuneAllocatorForLargePictures();
     QCoreApplication::setApplicationName(QStringLiteral("pictrove-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PICTROVE_VERSION));
@@ -239,7 +294,7 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+        args.append(pictrove::platform::pathFromNative(argv[i]));
 
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         printHelp(out);
@@ -257,7 +312,7 @@ int main(int argc, char** argv) {
         const std::optional<SaveArguments> parsed = parseSave(args.mid(1), &why);
         if (!parsed) {
             err << "pictrove-cli: " << why << '\n' << kUsage;
-            return 2;
+            return kUsage;
         }
         // Metafile pictures are played with fonts, which need a (windowless) GUI.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -271,6 +326,7 @@ int main(int argc, char** argv) {
             }
         });
         QGuiApplication app(argc, argv);
+        pictrove::platform::removeStaleTemporaryFolders();
         return saveDocuments(*parsed, out, err);
     }
     QStringList files;
@@ -280,23 +336,23 @@ int main(int argc, char** argv) {
             optionsEnded = true;
         } else if (!optionsEnded && args[i].startsWith(u'-') && args[i] != u"-") {
             err << "pictrove-cli: unknown option " << args[i] << '\n' << kUsage;
-            return 2;
+            return kUsage;
         } else {
             files.append(args[i]);
         }
     }
     if (args.isEmpty() || args[0] != u"list" || files.isEmpty()) {
         err << kUsage;
-        return 2;
+        return kUsage;
     }
 
-    // Group pictures are composed with QPainter on images; no window system is needed.
+    // Sizes come from headers: nothing is drawn and no window system is needed.
     QCoreApplication app(argc, argv);
     out << "document\tnumber\tkind\tindex\tformat\twidth\theight\n";
-    bool allOpened = true;
+    int status = kAllRead;
     const pictrove::extract::EngineEnvironment engine = pictrove::extract::realEngine();
     for (const QString& file : std::as_const(files))
-        allOpened = listDocument(file, engine, out, err) && allOpened;
+        status = worse(status, listDocument(file, engine, out, err));
     out.flush();
-    return allOpened ? 0 : 1;
+    return status;
 }
