@@ -8,7 +8,6 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    // Before any thread exists: the signal mask is inherited.
     pictrove::platform::endCleanlyOnInterrupt();
     pictrove::platform::removeStaleTemporaryFolders();
     pictrove::platform::tuneAllocatorForLargePictures();

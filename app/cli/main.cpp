@@ -85,7 +85,8 @@ void printHelp(QTextStream& out) {
            "  2        the command line is wrong (nothing was done)\n"
            "  3        every document was read, but a picture in one could not be\n"
            "  128 + S  ended by signal S (130 for SIGINT, 143 for SIGTERM)\n"
-           "When several apply, the lower of 1 and 3 wins: 1 over 3.\n"
+           "When several apply: 2 ends the tool before anything is done; 1 wins over 3;\n"
+           "a signal's status replaces all.\n"
            "\n"
            "Options:\n"
            "  -h, --help     show this help and exit\n"
@@ -93,7 +94,7 @@ void printHelp(QTextStream& out) {
 }
 
 // How a document's problems end the tool; the worse one counts.
-enum ExitStatus { kAllRead = 0, kFailed = 1, kUsage = 2, kPictureUnreadable = 3 };
+enum ExitStatus { kAllRead = 0, kFailed = 1, kBadCommandLine = 2, kPictureUnreadable = 3 };
 
 int worse(int a, int b) {
     auto rank = [](int s) { return s == kFailed ? 2 : s == kPictureUnreadable ? 1 : 0; };
@@ -284,7 +285,6 @@ int saveDocuments(const SaveArguments& args, QTextStream& out, QTextStream& err)
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Before any thread exists: the signal mask is inherited.
     pictrove::platform::endCleanlyOnInterrupt();
     pictrove::platform::tuneAllocatorForLargePictures();
     QCoreApplication::setApplicationName(QStringLiteral("pictrove-cli"));
@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
         const std::optional<SaveArguments> parsed = parseSave(args.mid(1), &why);
         if (!parsed) {
             err << "pictrove-cli: " << why << '\n' << kUsage;
-            return kUsage;
+            return kBadCommandLine;
         }
         // Metafile pictures are played with fonts, which need a (windowless) GUI.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -336,14 +336,14 @@ int main(int argc, char** argv) {
             optionsEnded = true;
         } else if (!optionsEnded && args[i].startsWith(u'-') && args[i] != u"-") {
             err << "pictrove-cli: unknown option " << args[i] << '\n' << kUsage;
-            return kUsage;
+            return kBadCommandLine;
         } else {
             files.append(args[i]);
         }
     }
     if (args.isEmpty() || args[0] != u"list" || files.isEmpty()) {
         err << kUsage;
-        return kUsage;
+        return kBadCommandLine;
     }
 
     // Sizes come from headers: nothing is drawn and no window system is needed.

@@ -373,6 +373,28 @@ class HostileCliTest : public QObject {
         QCOMPARE(saved.err, listed.err);
         QCOMPARE(entries(out), QStringList{QStringLiteral("d_2.bmp")});
 
+        // A checksum that does not match the picture's bytes.
+        test::DocxPackage one;
+        one.parts = {pkg.parts[0]};
+        one.body = inlinePic(QStringLiteral("rId1"));
+        QByteArray zip = test::makeDocx(one);
+        const QByteArray name("word/media/a.png");
+        for (qsizetype at = zip.indexOf(name); at >= 0; at = zip.indexOf(name, at + 1)) {
+            // The CRC sits 16 bytes before the name in a local header, 30 in a central one.
+            const bool local = at >= 30 && zip.mid(at - 30, 4) == "PK\x03\x04";
+            const bool central = at >= 46 && zip.mid(at - 46, 4) == "PK\x01\x02";
+            if (local || central) {
+                const qsizetype crc = local ? at - 16 : at - 30;
+                zip[crc] = char(zip[crc] ^ 0x5a);
+            }
+        }
+        const QString crc = write(dir.filePath(QStringLiteral("crc.docx")), zip);
+        const Run checked = cli({QStringLiteral("list"), crc});
+        QCOMPARE(checked.exitCode, 3);
+        QVERIFY2(checked.err.startsWith(QStringLiteral("pictrove-cli: ") + crc +
+                                        QStringLiteral(": picture 1: the zip entry")),
+                 qPrintable(checked.err));
+
         QCOMPARE(cli({QStringLiteral("list"), linked}).exitCode, 0);
         QCOMPARE(cli({QStringLiteral("list"), doc, bad}).exitCode, 1);
         QCOMPARE(cli({QStringLiteral("list"), bad, doc}).exitCode, 1);

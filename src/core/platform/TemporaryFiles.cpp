@@ -2,10 +2,10 @@
 
 #include "core/platform/PathText.h"
 
-#include <QDir>
 #include <QRegularExpression>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,6 +72,13 @@ std::vector<QByteArray> staleEntries(const QByteArray& folder, const QRegularExp
     return found;
 }
 
+// The system's temporary folder as the environment names it: $TMPDIR, else /tmp. Taken
+// as it stands: a $TMPDIR that is missing or no folder is no reason to use another place.
+QByteArray temporaryBase() {
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    return tmpdir.isEmpty() ? QByteArray("/tmp") : tmpdir;
+}
+
 const QRegularExpression& folderPattern() {
     static const QRegularExpression p(QStringLiteral("^pictrove-([0-9]{1,10})-[0-9]{1,10}$"));
     return p;
@@ -86,7 +93,7 @@ const QRegularExpression& partPattern() {
 }  // namespace
 
 PrivateFolder::PrivateFolder() {
-    const QByteArray base = pathToNative(QDir::tempPath());
+    const QByteArray base = temporaryBase();
     constexpr int kTries = 100;
     static std::atomic<quint32> next{0};
     int why = 0;
@@ -105,8 +112,8 @@ PrivateFolder::PrivateFolder() {
         if (why != EEXIST)
             break;
     }
-    error_ =
-        QStringLiteral("%1: %2").arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(why)));
+    error_ = QStringLiteral("%1: %2").arg(pathFromNative(base),
+                                          QString::fromLocal8Bit(std::strerror(why)));
 }
 
 PrivateFolder::~PrivateFolder() {
@@ -131,8 +138,7 @@ QString partFileName() {
 }
 
 void removeStaleTemporaryFolders() {
-    for (const QByteArray& path :
-         staleEntries(pathToNative(QDir::tempPath()), folderPattern(), S_IFDIR))
+    for (const QByteArray& path : staleEntries(temporaryBase(), folderPattern(), S_IFDIR))
         removeTree(path);
 }
 
@@ -151,27 +157,43 @@ void unregisterFromCleanup(const QByteArray& nativePath) {
     cleanupSet().erase(nativePath);
 }
 
+namespace {
+
+int g_interruptPipe[2] = {-1, -1};
+
+// Only hands the signal on: the cleanup runs in a thread of its own, where it may lock
+// and allocate.
+void onInterrupt(int signal) {
+    const int saved = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(g_interruptPipe[1], &number, 1);
+    errno = saved;
+}
+
+}  // namespace
+
 void endCleanlyOnInterrupt() {
     static std::once_flag once;
     std::call_once(once, [] {
-        sigset_t signals;
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGINT);
-        sigaddset(&signals, SIGTERM);
-        sigaddset(&signals, SIGHUP);
-        // Threads made later inherit the mask, so only the waiting thread takes them.
-        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-        std::thread([signals] {
-            int signal = 0;
-            while (sigwait(&signals, &signal) != 0) {
+        if (::pipe2(g_interruptPipe, O_CLOEXEC) != 0)
+            return;
+        std::thread([] {
+            unsigned char signal = 0;
+            while (::read(g_interruptPipe[0], &signal, 1) != 1) {
             }
-            // The lock is kept to the end: no new temporary file is registered (and so
-            // none is made by the writes that register first) while the others go.
+            // The lock is kept to the end: no temporary file is registered (and so none
+            // is made, as writes register first) while the others go.
             cleanupMutex().lock();
             for (const QByteArray& path : cleanupSet())
                 removeTree(path);
             ::_exit(128 + signal);
         }).detach();
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaction(signal, &action, nullptr);
     });
 }
 

@@ -53,9 +53,9 @@ void registerForCleanup(const QByteArray& nativePath);
 void unregisterFromCleanup(const QByteArray& nativePath);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove everything registered for cleanup and end
-// the program with status 128 + the signal's number. Call at the start of main(), before
-// any thread is made: the signals are blocked in every thread and taken by one thread of
-// their own.
+// the program with status 128 + the signal's number. Call at the start of main(). The
+// signal handler only writes to a pipe; a thread of its own does the rest. Programs the
+// process starts get the default handling back when they are executed.
 void endCleanlyOnInterrupt();
 
 }  // namespace pictrove::platform

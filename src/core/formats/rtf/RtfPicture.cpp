@@ -170,7 +170,7 @@ PictResult makePicture(const PictData& pict, std::optional<Crop> crop) {
         !picture::looksLikeDib(bytes))
         return result;  // no type word and no signature: nothing we know
 
-    result.picture = Picture::fromEncoded(std::move(bytes), cut);
+    result.picture = Picture::fromEncoded(std::move(bytes), cut, &result.reason);
     result.outcome =
         result.picture.isNull() ? PictResult::Outcome::Undecodable : PictResult::Outcome::Decoded;
     return result;

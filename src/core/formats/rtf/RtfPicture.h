@@ -41,6 +41,7 @@ struct PictResult {
     };
     Outcome outcome = Outcome::Unsupported;
     picture::Picture picture;
+    QString reason;  // Undecodable: why
 };
 
 // Turns the data of one \pict into a picture: metafiles and bitmaps that RTF stores

@@ -605,12 +605,14 @@ void Reader::finishPict() {
             props_.back().pict = std::move(p.data);
         return;
     }
-    const PictResult r =
-        p.damaged ? PictResult{PictResult::Outcome::Undecodable, {}} : rtf::makePicture(p.data);
+    const PictResult r = p.damaged ? PictResult{PictResult::Outcome::Undecodable,
+                                                {},
+                                                QStringLiteral("the picture's data is damaged")}
+                                   : rtf::makePicture(p.data);
     Shape s;
     s.kind =
         r.outcome == PictResult::Outcome::Unsupported ? Shape::Kind::Other : Shape::Kind::Picture;
-    s.setPicture(r.picture);
+    s.setPicture(r.picture, r.reason);
     deliver(std::move(s), p.sink, false);
 }
 
@@ -690,7 +692,7 @@ void Reader::finishShape() {
         // A picture we cannot read still makes a shape: Word counts it all the same.
         s.kind = r.outcome == PictResult::Outcome::Unsupported ? Shape::Kind::Other
                                                                : Shape::Kind::Picture;
-        s.setPicture(r.picture);
+        s.setPicture(r.picture, r.reason);
     } else if (b.hasText || b.shapeType == 202) {
         s.kind = Shape::Kind::TextBox;
     } else {
