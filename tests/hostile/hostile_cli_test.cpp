@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 
 using namespace pictrove;
 
@@ -60,9 +61,14 @@ Run cli(const QStringList& args, const QProcessEnvironment& env = {},
     return r;
 }
 
+// The environment with TMPDIR set; Qt's runtime folder stays out of it.
 QProcessEnvironment withTmpdir(const QString& tmpdir) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TMPDIR"), tmpdir);
+    const QString runtime = QFileInfo(tmpdir).absolutePath() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     return env;
 }
 
@@ -313,6 +319,8 @@ class HostileCliTest : public QObject {
         struct stat st {};
         QCOMPARE(::stat(folder + "/out/caf\xe9_1.bmp", &st), 0);
         QCOMPARE(::stat(folder + "/out/caf\xe9_2.bmp", &st), 0);
+        std::error_code ignored;  // QTemporaryDir cannot remove names that are no UTF-8
+        std::filesystem::remove_all(folder.toStdString(), ignored);
     }
 
     // A name with a tab or a line break cannot forge rows.
