@@ -6,6 +6,7 @@
 #include "support/CfbBuilder.h"
 #include "support/MetafileBuilder.h"
 #include "support/TestDocuments.h"
+#include "support/ZipBuilder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -415,9 +416,20 @@ class HostileCliTest : public QObject {
         cfb.addStream(QStringLiteral("EncryptionInfo"), QByteArray(200, '\x04'));
         cfb.addStream(QStringLiteral("EncryptedPackage"), QByteArray(5000, '\x5a'));
         const QString doc = write(dir.filePath(QStringLiteral("secret.docx")), cfb.build());
-        const Run r = cli({QStringLiteral("list"), doc});
+        test::ZipBuilder zip;
+        zip.add(QStringLiteral("mimetype"), "application/vnd.oasis.opendocument.text",
+                test::ZipBuilder::Method::Store)
+            .add(QStringLiteral("content.xml"), QByteArray(300, '\x9c'))
+            .add(QStringLiteral("META-INF/manifest.xml"),
+                 "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:"
+                 "manifest:1.0\"><manifest:file-entry manifest:full-path=\"content.xml\">"
+                 "<manifest:encryption-data/></manifest:file-entry></manifest:manifest>");
+        const QString odt = write(dir.filePath(QStringLiteral("secret.odt")), zip.build());
+        const Run r = cli({QStringLiteral("list"), doc, odt});
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.err, QStringLiteral("pictrove-cli: ") + doc +
+                            QStringLiteral(": the document is password-protected\n") +
+                            QStringLiteral("pictrove-cli: ") + odt +
                             QStringLiteral(": the document is password-protected\n"));
     }
 

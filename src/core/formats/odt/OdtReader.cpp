@@ -200,8 +200,17 @@ ReadResult readOdtPackage(std::unique_ptr<ZipArchive> owned) {
     if (!archive->read(QStringLiteral("content.xml"), bytes, status, why))
         return ReadResult::failure(status, why);
     pugi::xml_document doc;
-    if (!xml::parse(doc, bytes, QStringLiteral("content.xml"), why))
+    if (!xml::parse(doc, bytes, QStringLiteral("content.xml"), why)) {
+        // A password-protected package keeps its parts encrypted, as its manifest says.
+        QByteArray manifest;
+        QString manifestWhy;
+        if (archive->contains(QStringLiteral("META-INF/manifest.xml")) &&
+            archive->read(QStringLiteral("META-INF/manifest.xml"), manifest, status, manifestWhy) &&
+            manifest.contains("encryption-data"))
+            return ReadResult::failure(OpenStatus::Encrypted,
+                                       QStringLiteral("the document is password-protected"));
         return ReadResult::failure(OpenStatus::Damaged, why);
+    }
     bytes = QByteArray();
     const pugi::xml_node root = doc.document_element();
     if (!is(root, "document-content"))
