@@ -8,8 +8,10 @@
 namespace pictrove::platform {
 
 // Writes `pieces`, one after the other, as the whole content of `path`, replacing a
-// file of that name: the bytes go to a new hidden file beside it, which is renamed over
-// `path` once complete. On any failure the temporary file is removed and `path` is left
+// file of that name: the bytes go to a new hidden part file beside it (partFileName(),
+// short whatever `path` is, and removed if a signal ends the program meanwhile), which
+// is renamed over `path` once complete. `path` may hold bytes that are no UTF-8 (see
+// pathFromNative()). On any failure the temporary file is removed and `path` is left
 // as it was; *error (when given) receives the reason. New files get the permissions the
 // user's umask allows, as any file the program creates.
 //
