@@ -80,8 +80,8 @@ void printHelp(QTextStream& out) {
            "Exit status:\n"
            "  0        every document was read and every picture in it\n"
            "  1        a document could not be read, no private temporary folder could\n"
-           "           be made, or the save failed (output folder missing, a write\n"
-           "           that failed)\n"
+           "           be made, the save failed (output folder missing, a write that\n"
+           "           failed), or scan's FOLDER is no folder\n"
            "  2        the command line is wrong (nothing was done)\n"
            "  3        every document was read, but a picture in one could not be\n"
            "  128 + S  ended by signal S (130 for SIGINT, 143 for SIGTERM)\n"
@@ -104,16 +104,16 @@ int worse(int a, int b) {
 // Reports a document's problems on standard error; its exit status.
 int reportProblems(const QString& document, const pictrove::extract::DocumentOutcome& outcome,
                    QTextStream& out, QTextStream& err) {
-    using pictrove::platform::escapeField;
     out.flush();
     int status = kAllRead;
     if (!outcome.opened) {
-        err << "pictrove-cli: " << escapeField(document) << ": " << outcome.reason << '\n';
+        err << "pictrove-cli: " << pictrove::extract::EscapeField(document) << ": "
+            << outcome.reason << '\n';
         status = kFailed;
     }
     for (const pictrove::extract::UnreadablePicture& p : outcome.unreadable) {
-        err << "pictrove-cli: " << escapeField(document) << ": picture " << p.number << ": "
-            << p.reason << '\n';
+        err << "pictrove-cli: " << pictrove::extract::EscapeField(document) << ": picture "
+            << p.number << ": " << p.reason << '\n';
         status = worse(status, kPictureUnreadable);
     }
     err.flush();
@@ -124,7 +124,7 @@ int reportProblems(const QString& document, const pictrove::extract::DocumentOut
 int listDocument(const QString& document, const pictrove::extract::EngineEnvironment& engine,
                  QTextStream& out, QTextStream& err) {
     using pictrove::extract::CopiedShape;
-    const QString shown = pictrove::platform::escapeField(document);
+    const QString shown = pictrove::extract::EscapeField(document);
     const pictrove::extract::DocumentOutcome outcome = pictrove::extract::CopyDocumentShapes(
         document,
         [&out, &shown](const CopiedShape& step) {
@@ -154,23 +154,23 @@ int scanFolder(const QStringList& args, QTextStream& out, QTextStream& err) {
             folder = args[i];
         } else {
             err << kUsage;
-            return 2;
+            return kBadCommandLine;
         }
     }
     if (folder.isEmpty()) {
         err << kUsage;
-        return 2;
+        return kBadCommandLine;
     }
     if (!platform::isExistingFolder(folder)) {
-        err << "pictrove-cli: " << folder << ": no such folder\n";
-        return 1;
+        err << "pictrove-cli: " << extract::EscapeField(folder) << ": no such folder\n";
+        return kFailed;
     }
     const std::optional<QStringList> paths =
         queue::FolderDocumentPaths(queue::ChosenFolderPath(folder), extension, [] { return true; });
     for (const QString& path : paths.value_or(QStringList())) {
         out << extract::EscapeField(path) << '\n';
     }
-    return 0;
+    return kAllRead;
 }
 
 struct SaveArguments {
@@ -261,7 +261,7 @@ int saveDocuments(const SaveArguments& args, QTextStream& out, QTextStream& err)
     for (qsizetype i = 0; i < args.files.size(); ++i) {
         const QString& file = args.files[i];
         if (showProgress) {
-            err << "[" << (i + 1) << "/" << args.files.size() << "] " << platform::escapeField(file)
+            err << "[" << (i + 1) << "/" << args.files.size() << "] " << extract::EscapeField(file)
                 << '\n';
             err.flush();
         }

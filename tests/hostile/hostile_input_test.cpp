@@ -5,6 +5,7 @@
 #include "ProgramFolderSandbox.h"
 #include "ScriptedApplication.h"
 #include "ScriptedServices.h"
+#include "core/extract/FieldEscape.h"
 #include "core/platform/PathText.h"
 #include "core/platform/TemporaryFiles.h"
 #include "gui/main/Form1.h"
@@ -84,13 +85,13 @@ class HostileInputTest : public QObject {
         // A proper surrogate pair is text, not escaped bytes.
         const QString emoji = QString::fromUtf8("\xf0\x9f\x93\xb7");
         QCOMPARE(platform::pathToNative(emoji), QByteArray("\xf0\x9f\x93\xb7"));
-        QCOMPARE(platform::escapeField(emoji), emoji);
+        QCOMPARE(extract::EscapeField(emoji), emoji);
     }
 
     void fieldsStayOneField() {
-        QCOMPARE(platform::escapeField(QStringLiteral("a\tb\nc\\d\re")),
+        QCOMPARE(extract::EscapeField(QStringLiteral("a\tb\nc\\d\re")),
                  QStringLiteral("a\\tb\\nc\\\\d\\re"));
-        QCOMPARE(platform::escapeField(platform::pathFromNative("caf\xe9\\x")),
+        QCOMPARE(extract::EscapeField(platform::pathFromNative("caf\xe9\\x")),
                  QStringLiteral("caf\\xe9\\\\x"));
     }
 

@@ -77,26 +77,8 @@ QByteArray pathToNative(const QString& path) {
     return out;
 }
 
-QString escapeField(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\t') {
-            out += QStringLiteral("\\t");
-        } else if (c == u'\n') {
-            out += QStringLiteral("\\n");
-        } else if (c == u'\r') {
-            out += QStringLiteral("\\r");
-        } else if (c == u'\\') {
-            out += QStringLiteral("\\\\");
-        } else if (isEscapedByte(text, i)) {
-            out += QStringLiteral("\\x%1").arg(c.unicode() - kEscapeBase, 2, 16, QLatin1Char('0'));
-        } else {
-            out += c;
-        }
-    }
-    return out;
+int undecodedByteAt(const QString& path, qsizetype i) {
+    return isEscapedByte(path, i) ? path[i].unicode() - kEscapeBase : -1;
 }
 
 }  // namespace pictrove::platform

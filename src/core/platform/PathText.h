@@ -11,9 +11,8 @@ namespace pictrove::platform {
 QString pathFromNative(const QByteArray& bytes);
 QByteArray pathToNative(const QString& path);
 
-// A text as one field of a tab-separated row: a tab, a line break and a backslash are
-// written as \t, \n (\r as \r) and \\, and a byte of a name that is no valid UTF-8 (see
-// pathFromNative()) as \xHH, so that one row is always one line of fields.
-QString escapeField(const QString& text);
+// The byte that position `i` of a name made by pathFromNative() stands for, when the
+// name is no UTF-8 there; -1 where it is text.
+int undecodedByteAt(const QString& path, qsizetype i);
 
 }  // namespace pictrove::platform
