@@ -1,12 +1,15 @@
 // Renders every EMF/WMF it is given and reports the time per metafile.
 //
 //   metafile_bench [--out DIR] [--repeat N] [--size WxH] PATH...
+//   metafile_bench --write-gradients FILE COUNT
 //
 // A PATH is a metafile, a zip-based document (.docx .docm .dotx .dotm .odt .xlsx ...)
 // whose *.emf / *.wmf members are read with `unzip`, or a folder searched for both.
 // Each metafile is rendered at its frame size (96 dpi) N times (default 5); the
 // fastest run counts; --size renders every metafile at that size instead. With --out, the
-// renderings are written there as PNG files.
+// renderings are written there as PNG files. --write-gradients writes an EMF of COUNT
+// gradient rectangles that each cover its whole 1000 x 750 frame (for
+// metafile_budget_bench.sh) and exits.
 
 #include "core/metafile/Metafile.h"
 
@@ -76,6 +79,36 @@ void collect(const QString& path, std::vector<Item>& out) {
         out.push_back({info.fileName(), std::move(bytes)});
 }
 
+// An EMF on a 96-dpi reference device whose every record is a horizontal gradient
+// rectangle over the whole frame: a few dozen bytes a record, deflating to almost nothing.
+QByteArray gradientEmf(int count) {
+    QByteArray out;
+    auto u32 = [&out](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            out.append(char((v >> (8 * i)) & 0xff));
+    };
+    auto u16 = [&out](quint16 v) {
+        out.append(char(v & 0xff));
+        out.append(char(v >> 8));
+    };
+    const int w = 1000, h = 750;
+    const quint32 record = 36 + 2 * 16 + 8;
+    u32(1), u32(108), u32(0), u32(0), u32(w - 1), u32(h - 1);     // header, bounds
+    u32(0), u32(0), u32(w * 2540 / 96), u32(h * 2540 / 96);       // frame, 0.01 mm
+    u32(0x464D4520u), u32(0x10000), u32(108 + record * count + 20);
+    u32(quint32(count + 2)), u32(1), u32(0), u32(0), u32(0);     // records, handles, text
+    u32(1920), u32(1080), u32(508), u32(286), u32(0), u32(0), u32(0);
+    u32(508000), u32(285750);
+    for (int i = 0; i < count; ++i) {
+        u32(118), u32(record), u32(0), u32(0), u32(w - 1), u32(h - 1), u32(2), u32(1), u32(0);
+        u32(0), u32(0), u16(0xff00), u16(0), u16(0), u16(0);
+        u32(w), u32(h), u16(0), u16(0), u16(0xff00), u16(0);
+        u32(0), u32(1);
+    }
+    u32(14), u32(20), u32(0), u32(16), u32(20);
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +119,12 @@ int main(int argc, char** argv) {
     int repeat = 5;
     QSize forcedSize;
     std::vector<Item> items;
+    if (args.size() == 3 && args[0] == u"--write-gradients") {
+        QFile file(args[1]);
+        if (!file.open(QIODevice::WriteOnly) || file.write(gradientEmf(args[2].toInt())) < 0)
+            return 1;
+        return 0;
+    }
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == u"--out" && i + 1 < args.size())
             outDir = args[++i];
@@ -106,7 +145,10 @@ int main(int argc, char** argv) {
         QDir().mkpath(outDir);
     std::vector<double> times;
     for (const Item& item : items) {
-        const QSize size = pictrove::metafile::frameSizePx(item.bytes).value_or(QSize(800, 600));
+        const QSize size =
+            forcedSize.isValid() ? forcedSize
+                                 : pictrove::metafile::pictureSizePx(item.bytes, 1 << 27)
+                                       .value_or(QSize(800, 600));
         double best = 1e300;
         QImage image;
         for (int r = 0; r < repeat; ++r) {

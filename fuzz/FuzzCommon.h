@@ -41,7 +41,7 @@ inline void playMetafile(const uint8_t* data, size_t size) {
     options.decodeCompressedBitmaps = false;  // Qt's image readers are not ours to fuzz
     options.maxBitmapBytes = 16 * 1024 * 1024;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    (void)metafile::frameSizePx(bytes);
+    (void)metafile::pictureSizePx(bytes, 1 << 20);
     (void)metafile::render(bytes, QSize(64, 48), options);
 }
 

@@ -113,7 +113,16 @@ Bytes rectL(QRect r) {
 }
 }  // namespace
 
-EmfBuilder::EmfBuilder(int widthPx, int heightPx) : w_(widthPx), h_(heightPx) {}
+EmfBuilder::EmfBuilder(int widthPx, int heightPx) {
+    head_.bounds = QRect(0, 0, widthPx, heightPx);
+    head_.frame = QRect(QPoint(0, 0),
+                        QPoint(qRound(widthPx * 2540.0 / 96.0), qRound(heightPx * 2540.0 / 96.0)));
+}
+
+EmfBuilder& EmfBuilder::header(const EmfHeaderFields& fields) {
+    head_ = fields;
+    return *this;
+}
 
 EmfBuilder& EmfBuilder::record(quint32 type, const QByteArray& fields) {
     Bytes b;
@@ -243,14 +252,24 @@ EmfBuilder& EmfBuilder::createFont(quint32 ih, int height, const QString& face, 
         b.u16(i < face.size() ? face.at(i).unicode() : 0);
     return record(emr::ExtCreateFontIndirectW, b.data());
 }
-EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, bool withDx, int dx) {
+EmfBuilder& EmfBuilder::createFont(quint32 ih, int height, const QString& face, int weight,
+                                   bool italic, bool underline, bool strikeOut, quint8 charset) {
+    Bytes b;
+    b.u32(ih).i32(height).i32(0).i32(0).i32(0).i32(weight);
+    b.u8(italic).u8(underline).u8(strikeOut).u8(charset).u8(0).u8(0).u8(0).u8(0);
+    for (int i = 0; i < 32; ++i)
+        b.u16(i < face.size() ? face.at(i).unicode() : 0);
+    return record(emr::ExtCreateFontIndirectW, b.data());
+}
+EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, bool withDx, int dx,
+                                    quint32 options) {
     const quint32 n = quint32(text.size());
     const quint32 offString = 76;
     const quint32 stringBytes = (n * 2 + 3) & ~3u;
     const quint32 offDx = withDx ? offString + stringBytes : 0;
     Bytes b;
     b.raw(rectL(QRect()).data()).u32(1).f32(1).f32(1);
-    b.i32(x).i32(y).u32(n).u32(offString).u32(0).raw(rectL(QRect()).data()).u32(offDx);
+    b.i32(x).i32(y).u32(n).u32(offString).u32(options).raw(rectL(QRect()).data()).u32(offDx);
     QByteArray s;
     for (QChar c : text)
         s.append(Bytes().u16(c.unicode()).data());
@@ -287,28 +306,51 @@ EmfBuilder& EmfBuilder::comment(const QByteArray& payload) {
 }
 
 QByteArray EmfBuilder::finish(quint16 handles) const {
-    const qint32 frameW = qRound(w_ * 2540.0 / 96.0), frameH = qRound(h_ * 2540.0 / 96.0);
     QByteArray body;
     for (const QByteArray& r : records_)
         body.append(r);
     const QByteArray eof = Bytes().u32(emr::Eof).u32(20).u32(0).u32(16).u32(20).data();
+    QByteArray description;
+    for (QChar c : head_.description)
+        description.append(Bytes().u16(c.unicode()).data());
+    if (!head_.description.isEmpty())
+        description.append(2, '\0');
+    while (description.size() % 4)
+        description.append('\0');
+    const bool afterBase = !description.isEmpty() && head_.descriptionAt < 108;
+    const quint32 headSize =
+        quint32(afterBase ? 88 + description.size() : 108 + description.size());
+    const QRect& b = head_.bounds;
+    const QRect& f = head_.frame;
     Bytes head;
-    head.u32(emr::Header).u32(108);
-    head.i32(0).i32(0).i32(w_ - 1).i32(h_ - 1);  // bounds, device pixels
-    head.i32(0).i32(0).i32(frameW).i32(frameH);  // frame, 0.01 mm
+    head.u32(emr::Header).u32(headSize);
+    head.i32(b.left()).i32(b.top()).i32(b.right()).i32(b.bottom());
+    head.i32(f.left()).i32(f.top()).i32(f.right()).i32(f.bottom());
     head.u32(emr::Signature).u32(0x10000);
-    head.u32(quint32(108 + body.size() + eof.size()));
+    head.u32(quint32(headSize + body.size() + eof.size()));
     head.u32(quint32(records_.size() + 2)).u16(handles).u16(0);
-    head.u32(0).u32(0).u32(0);                   // description, palette entries
-    head.i32(1920).i32(1080).i32(508).i32(286);  // device pixels and millimetres
-    head.u32(0).u32(0).u32(0);                   // pixel format, OpenGL
-    head.i32(508000).i32(285750);                // micrometres: exactly 96 dpi
+    head.u32(quint32(head_.description.isEmpty() ? 0 : head_.description.size() + 1))
+        .u32(description.isEmpty() ? 0
+             : afterBase           ? 88
+                                   : 108)
+        .u32(0);
+    head.i32(head_.devicePx.width()).i32(head_.devicePx.height());
+    head.i32(head_.deviceMm.width()).i32(head_.deviceMm.height());
+    if (afterBase) {
+        head.raw(description);
+    } else {
+        head.u32(0).u32(0).u32(0);  // pixel format, OpenGL
+        head.i32(head_.deviceUm.width()).i32(head_.deviceUm.height());
+        head.raw(description);
+    }
     return head.data() + body + eof;
 }
 
 std::vector<qsizetype> EmfBuilder::recordOffsets() const {
     std::vector<qsizetype> out{0};
-    qsizetype off = 108;
+    qsizetype off = qsizetype(finish().size()) - 20;
+    for (const QByteArray& r : records_)
+        off -= r.size();
     for (const QByteArray& r : records_) {
         out.push_back(off);
         off += r.size();
@@ -362,10 +404,11 @@ WmfBuilder& WmfBuilder::createPen(quint16 style, int width, QColor c) {
     return recordBytes(meta::CreatePenIndirect,
                        Bytes().u16(style).i16(qint16(width)).i16(0).color(c).data());
 }
-WmfBuilder& WmfBuilder::createFont(int height, const QByteArray& face, int weight) {
+WmfBuilder& WmfBuilder::createFont(int height, const QByteArray& face, int weight, bool italic,
+                                   quint8 charset) {
     Bytes b;
     b.i16(qint16(height)).i16(0).i16(0).i16(0).i16(qint16(weight));
-    b.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
+    b.u8(italic).u8(0).u8(0).u8(charset).u8(0).u8(0).u8(0).u8(0);
     QByteArray f = face.left(31);
     f.append('\0');
     b.raw(f);

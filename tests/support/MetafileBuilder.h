@@ -41,11 +41,26 @@ QByteArray packedDib(const QImage& image, int bpp = 24, bool topDown = false);
 QByteArray dibInfo(const QByteArray& packed);
 QByteArray dibBits(const QByteArray& packed);
 
+// Header fields of an EMF as a writer may set them (EmfBuilder::header).
+struct EmfHeaderFields {
+    QRect bounds;  // device pixels, stored as left, top, right, bottom (inclusive)
+    QRect frame;   // 0.01 mm, stored the same way
+    QSize devicePx{1920, 1080};
+    QSize deviceMm{508, 286};
+    QSize deviceUm{508000, 285750};
+    // UTF-16 text at descriptionAt, counted in the header record: at 88 it lies where
+    // the micrometres would be, as older writers put it.
+    QString description;
+    int descriptionAt = 108;
+};
+
 // EMF on a 96-dpi reference device; the frame is widthPx x heightPx, so that rendering
 // at frameSizePx() maps device pixels one to one onto the image.
 class EmfBuilder {
   public:
     EmfBuilder(int widthPx, int heightPx);
+    // Replaces the header that finish() writes.
+    EmfBuilder& header(const EmfHeaderFields& fields);
 
     // A record with the given fields after type and size.
     EmfBuilder& record(quint32 type, const QByteArray& fields);
@@ -82,7 +97,12 @@ class EmfBuilder {
     EmfBuilder& extSelectClipRgn(quint32 mode, const std::vector<QRect>& rects);
     EmfBuilder& createFont(quint32 ih, int height, const QString& face, int weight = 400,
                            int escapement = 0);
-    EmfBuilder& extTextOutW(int x, int y, const QString& text, bool withDx = false, int dx = 0);
+    // EMR_EXTCREATEFONTINDIRECTW with a whole LOGFONT.
+    EmfBuilder& createFont(quint32 ih, int height, const QString& face, int weight, bool italic,
+                           bool underline, bool strikeOut, quint8 charset);
+    // With gdi::EtoGlyphIndex in options, text holds glyph indices.
+    EmfBuilder& extTextOutW(int x, int y, const QString& text, bool withDx = false, int dx = 0,
+                            quint32 options = 0);
     // EMR_STRETCHDIBITS of a packed DIB onto dest, whole source.
     EmfBuilder& stretchDiBits(QRect dest, const QByteArray& packed, quint32 rop = 0x00CC0020);
     // EMR_BITBLT of a packed DIB (source at 0,0, same size as dest).
@@ -95,7 +115,7 @@ class EmfBuilder {
     std::vector<qsizetype> recordOffsets() const;
 
   private:
-    int w_, h_;
+    EmfHeaderFields head_;
     std::vector<QByteArray> records_;
 };
 
@@ -120,7 +140,8 @@ class WmfBuilder {
     WmfBuilder& ellipse(QRect r);
     WmfBuilder& createBrush(quint16 style, QColor c, quint16 hatch = 0);
     WmfBuilder& createPen(quint16 style, int width, QColor c);
-    WmfBuilder& createFont(int height, const QByteArray& face, int weight = 400);
+    WmfBuilder& createFont(int height, const QByteArray& face, int weight = 400,
+                           bool italic = false, quint8 charset = 0);
     WmfBuilder& selectObject(quint16 i) { return record(0x012D, {qint16(i)}); }
     WmfBuilder& deleteObject(quint16 i) { return record(0x01F0, {qint16(i)}); }
     WmfBuilder& polygon(const std::vector<QPoint>& pts);

@@ -1,5 +1,6 @@
 #include "core/bytes/ByteReader.h"
 #include "core/metafile/Dib.h"
+#include "core/metafile/EmfPlus.h"
 #include "core/metafile/Gdi.h"
 #include "core/metafile/Readers.h"
 #include "core/metafile/RecordTypes.h"
@@ -36,6 +37,41 @@ enum GradientMode : quint32 { GradientRectH = 0, GradientRectV = 1, GradientTria
 
 QColor colorRef(const ByteReader& r, qint64 off) {
     return QColor(r.u8(off), r.u8(off + 1), r.u8(off + 2));
+}
+
+// Reference device pixels per millimetre, from the header's device size in pixels and
+// in micrometres or millimetres. Writers get these wrong in several ways, and a wrong
+// scale moves every record off the frame: micrometres that disagree with the
+// millimetres are not used, a resolution outside what any device has falls back to
+// 96 dpi, and where the header's bounds (device pixels of the drawing) fall outside
+// the frame at that resolution, the bounds and the frame give the resolution instead.
+QPointF referencePxPerMm(const EmfHeader& h) {
+    constexpr double kDefault = 96 / 25.4;
+    auto axis = [&](int px, double mm, double um, int boundsLow, int boundsHigh, int frameLow,
+                    int frameHigh) {
+        if (um > 0 && (mm <= 0 || std::abs(um / 1000 - mm) <= 1 + mm / 50))
+            mm = um / 1000;
+        double scale = px > 0 && mm > 0 ? px / mm : kDefault;
+        if (!(scale >= 0.5 && scale <= 400))
+            scale = kDefault;
+        const double frameMm = (double(frameHigh) - frameLow) / 100;
+        const double boundsPx = double(boundsHigh) - boundsLow + 1;
+        if (frameMm > 0 && boundsPx > 1) {
+            const double lo = frameLow / 100.0 * scale, hi = frameHigh / 100.0 * scale;
+            const double slack = std::max(2.0, (hi - lo) / 10);
+            if (boundsLow > hi + slack || boundsHigh < lo - slack ||
+                boundsPx > (hi - lo) * 2 + slack) {
+                const double fromBounds = boundsPx / frameMm;
+                if (fromBounds >= 0.5 && fromBounds <= 400)
+                    scale = fromBounds;
+            }
+        }
+        return scale;
+    };
+    return {axis(h.devicePx.width(), h.deviceMm.width(), h.deviceUm.width(), h.bounds.left(),
+                 h.bounds.right(), h.frame.left(), h.frame.right()),
+            axis(h.devicePx.height(), h.deviceMm.height(), h.deviceUm.height(), h.bounds.top(),
+                 h.bounds.bottom(), h.frame.top(), h.frame.bottom())};
 }
 
 class EmfPlayer {
@@ -76,6 +112,8 @@ class EmfPlayer {
     bool blit(quint32 type, const ByteReader& r);
 
     Player p_;
+    // Set when the file's EMF+ records are complete: they are then the picture.
+    std::optional<EmfPlusPlayer> plus_;
 };
 
 bool EmfPlayer::points(const ByteReader& r, qint64 countOff, qint64 pointsOff, bool small,
@@ -170,7 +208,7 @@ bool EmfPlayer::textOut(const ByteReader& r, qint64 t, bool wide) {
         for (quint32 i = 0; i < n; ++i)
             s[i] = QChar(r.u16(offString + 2 * i));
     } else {
-        s = Player::decodeAnsi(r.sub(offString, bytes), p_.dc().font.charset);
+        s = p_.textOfBytes(r.sub(offString, bytes));
     }
     std::vector<double> dx;
     const qint64 per = (options & gdi::EtoPdy) ? 2 : 1;
@@ -262,6 +300,14 @@ bool EmfPlayer::blit(quint32 type, const ByteReader& r) {
 }
 
 bool EmfPlayer::record(quint32 type, const ByteReader& r) {
+    if (plus_) {
+        if (type == GdiComment && r.has(0, 16) && r.u32(12) == EmfPlusPlayer::kCommentId)
+            return plus_->play(r.sub(16, std::min<qint64>(r.u32(8), r.size() - 12) - 4));
+        // The EMF records are the fallback of the EMF+ drawing, except where a GetDC
+        // record hands the drawing to them.
+        if (!plus_->emfRecordsDraw())
+            return true;
+    }
     switch (type) {
         case SetWindowExtEx:
         case SetWindowOrgEx:
@@ -778,7 +824,7 @@ bool EmfPlayer::gradientFill(const ByteReader& r) {
         return true;
     };
     const qint64 base = 36 + qint64(nVer) * 16;
-    for (quint32 k = 0; k < nTri; ++k) {
+    for (quint32 k = 0; k < nTri && p.budgetLeft(); ++k) {
         QPointF a, b, c;
         QColor ca, cb, cc;
         const qint64 o = base + k * each;
@@ -799,9 +845,12 @@ bool EmfPlayer::gradientFill(const ByteReader& r) {
                                   false};
             p.polygon({a, b, c});
         } else {
-            // Rectangles in bands of the interpolated colour.
+            // Rectangles in bands of the interpolated colour, no more bands than the
+            // target pixels the rectangle spans along the gradient.
             const QRectF rc = QRectF(a, b).normalized();
-            const int steps = 64;
+            const QRectF px = p.logicalToImage().mapRect(rc);
+            const double span = mode == GradientRectH ? px.width() : px.height();
+            const int steps = int(std::clamp(std::ceil(span), 1.0, 64.0));
             for (int i = 0; i < steps; ++i) {
                 const double f = (i + 0.5) / steps;
                 dc.brush.style = gdi::BsSolid;
@@ -833,7 +882,7 @@ bool EmfPlayer::smallTextOut(const ByteReader& r) {
         return false;
     QString s;
     if (small) {
-        s = Player::decodeAnsi(r.sub(textOff, n), p_.dc().font.charset);
+        s = p_.textOfBytes(r.sub(textOff, n));
     } else {
         for (quint32 i = 0; i < n; ++i)
             s.append(QChar(r.u16(textOff + 2 * i)));
@@ -887,12 +936,8 @@ bool EmfPlayer::clip(quint32 type, const ByteReader& r) {
 }
 
 void EmfPlayer::play(QByteArrayView bytes, const EmfHeader& h) {
-    const double mmX = h.deviceMm.width() > 0 ? h.deviceMm.width() : 0;
-    const double mmY = h.deviceMm.height() > 0 ? h.deviceMm.height() : 0;
-    const double pxPerMmX =
-        mmX > 0 && h.devicePx.width() > 0 ? h.devicePx.width() / mmX : 96 / 25.4;
-    const double pxPerMmY =
-        mmY > 0 && h.devicePx.height() > 0 ? h.devicePx.height() / mmY : 96 / 25.4;
+    const QPointF pxPerMm = referencePxPerMm(h);
+    const double pxPerMmX = pxPerMm.x(), pxPerMmY = pxPerMm.y();
     QRectF frame(h.frame.left() * pxPerMmX / 100, h.frame.top() * pxPerMmY / 100,
                  (double(h.frame.right()) - h.frame.left()) * pxPerMmX / 100,
                  (double(h.frame.bottom()) - h.frame.top()) * pxPerMmY / 100);
@@ -908,6 +953,8 @@ void EmfPlayer::play(QByteArrayView bytes, const EmfHeader& h) {
         QTransform::fromScale(size.width() / frame.width(), size.height() / frame.height());
     p_.setDevice(pxPerMmX, pxPerMmY, deviceToImage);
     p_.resetObjects(h.handles);
+    if (EmfPlusPlayer::complete(bytes, h.size))
+        plus_.emplace(p_);
 
     const ByteReader all(bytes);
     qint64 off = h.size;
@@ -917,7 +964,7 @@ void EmfPlayer::play(QByteArrayView bytes, const EmfHeader& h) {
             return;  // a record that does not fit: the damage starts here
         if (type == Eof)
             return;
-        if (!record(type, ByteReader(bytes.sliced(off, length))))
+        if (!record(type, ByteReader(bytes.sliced(off, length))) || !p_.spendRecord())
             return;
         off += length;
     }
@@ -938,8 +985,18 @@ std::optional<EmfHeader> readEmfHeader(QByteArrayView bytes) {
     h.handles = r.u16(56);
     h.devicePx = QSize(r.i32(72), r.i32(76));
     h.deviceMm = QSizeF(r.i32(80), r.i32(84));
-    if (h.size >= 108 && r.i32(100) > 0 && r.i32(104) > 0)
-        h.deviceMm = QSizeF(r.i32(100) / 1000.0, r.i32(104) / 1000.0);
+    // The optional tail after the 88-byte base (pixel format, then the device size in
+    // micrometres) is there only where the record reaches it and neither the description
+    // nor the pixel format starts inside it: older writers put the description straight
+    // after the base and count it in the record's size.
+    qint64 end = h.size;
+    const quint32 descriptionChars = r.u32(60), descriptionOffset = r.u32(64);
+    if (descriptionChars > 0 && descriptionOffset >= 88)
+        end = std::min<qint64>(end, descriptionOffset);
+    if (end >= 100 && r.u32(88) > 0 && r.u32(92) >= 88)
+        end = std::min<qint64>(end, r.u32(92));
+    if (end >= 108 && r.i32(100) > 0 && r.i32(104) > 0)
+        h.deviceUm = QSizeF(r.i32(100), r.i32(104));
     return h;
 }
 

@@ -1,7 +1,12 @@
 #include "core/metafile/Gdi.h"
 
+#include "core/metafile/SymbolFonts.h"
+
+#include <QFontInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainterPathStroker>
+#include <QRawFont>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -14,6 +19,8 @@ namespace {
 constexpr qsizetype kMaxObjects = 0x10000;
 constexpr qsizetype kMaxSaveDepth = 4096;
 constexpr double kMaxFontPx = 2000;
+// Work every playback may do whatever its target size, in pixels touched.
+constexpr qint64 kWorkAllowance = qint64(1) << 24;
 
 double len(QPointF v) {
     return std::hypot(v.x(), v.y());
@@ -102,63 +109,6 @@ quint32 ternary(quint32 code, quint32 p, quint32 s, quint32 d) {
     return r;
 }
 
-QRgb symbolToUnicode(uint c) {
-    static const char16_t upper[] = u"ΑΒΧΔΕΦΓΗΙϑΚΛΜΝΟΠΘΡΣΤΥςΩΞΨΖ";
-    static const char16_t lower[] = u"αβχδεφγηιϕκλμνοπθρστυϖωξψζ";
-    if (c >= 0xF020 && c <= 0xF0FF)
-        c -= 0xF000;
-    if (c >= 'A' && c <= 'Z')
-        return upper[c - 'A'];
-    if (c >= 'a' && c <= 'z')
-        return lower[c - 'a'];
-    switch (c) {
-        case 0xA2:
-            return 0x2032;
-        case 0xA3:
-            return 0x2264;
-        case 0xA5:
-            return 0x221E;
-        case 0xAC:
-            return 0x2190;
-        case 0xAD:
-            return 0x2191;
-        case 0xAE:
-            return 0x2192;
-        case 0xAF:
-            return 0x2193;
-        case 0xB0:
-            return 0x00B0;
-        case 0xB1:
-            return 0x00B1;
-        case 0xB2:
-            return 0x2033;
-        case 0xB3:
-            return 0x2265;
-        case 0xB4:
-            return 0x00D7;
-        case 0xB6:
-            return 0x2202;
-        case 0xB7:
-            return 0x2022;
-        case 0xB8:
-            return 0x00F7;
-        case 0xB9:
-            return 0x2260;
-        case 0xBB:
-            return 0x2248;
-        case 0xD1:
-            return 0x2207;
-        case 0xD6:
-            return 0x221A;
-        case 0xE5:
-            return 0x2211;
-        case 0xF2:
-            return 0x222B;
-        default:
-            return c;
-    }
-}
-
 QFont::StyleHint styleHintFor(const QString& face, quint8 pitchAndFamily) {
     const QString f = face.toLower();
     if (f.contains(u"courier") || f.contains(u"consolas") || f.contains(u"mono") ||
@@ -183,6 +133,14 @@ QFont::StyleHint styleHintFor(const QString& face, quint8 pitchAndFamily) {
 Player::Player(QImage& target, const RenderOptions& options)
     : image_(target), options_(options), painter_(std::make_unique<QPainter>(&target)) {
     dc_.font.face = QStringLiteral("Arial");
+    const double pixels = double(target.width()) * target.height();
+    work_ = qint64(std::clamp(pixels * std::max(0.0, options.workPerPixel), 0.0, 1e15)) +
+            kWorkAllowance;
+}
+
+void Player::spendArea(const QRectF& imageRect) {
+    const QRectF touched = imageRect.intersected(QRectF(image_.rect()));
+    spend(qint64(touched.width() * touched.height()) + 1);
 }
 
 Player::~Player() = default;
@@ -654,6 +612,8 @@ bool Player::applyRop2(QPainter& p) const {
 // ---------------------------------------------------------------- drawing core
 
 void Player::drawImagePath(const QPainterPath& path, bool stroke, bool fill) {
+    const double penMargin = stroke ? makePen(lengthScale()).widthF() : 0;
+    spendArea(path.controlPointRect().adjusted(-penMargin, -penMargin, penMargin, penMargin));
     QPainter& p = *painter_;
     applyClip(p);
     p.setOpacity(1);
@@ -949,6 +909,7 @@ void Player::setPixel(QPointF p, QColor c) {
 void Player::fillRegion(const QRegion& region, const Brush& brush) {
     if (brush.style == BsNull || region.isEmpty())
         return;
+    spendArea(region.boundingRect());
     QPainter& p = *painter_;
     applyClip(p);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -970,6 +931,7 @@ void Player::frameRegion(const QRegion& region, const Brush& brush, QSizeF logic
 }
 
 void Player::invertRegion(const QRegion& region) {
+    spendArea(region.boundingRect());
     QPainter& p = *painter_;
     applyClip(p);
     p.setCompositionMode(QPainter::RasterOp_NotDestination);
@@ -1042,9 +1004,18 @@ QString Player::decodeAnsi(QByteArrayView bytes, quint8 charset) {
     return decoder.decode(bytes);
 }
 
+QString Player::textOfBytes(QByteArrayView bytes) const {
+    // A symbol font's bytes are its code points whatever charset the font claims.
+    if (symbolFontOf(dc_.font.face, dc_.font.charset) != SymbolFont::None)
+        return QString::fromLatin1(bytes);
+    return decodeAnsi(bytes, dc_.font.charset);
+}
+
 std::optional<QFont> Player::textFont(double yScale) const {
     QFont font;
-    font.setFamilies({dc_.font.face});
+    const SymbolFont symbol = symbolFontOf(dc_.font.face, dc_.font.charset);
+    font.setFamilies(symbol == SymbolFont::None ? QStringList{dc_.font.face}
+                                                : symbolFamilies(symbol));
     font.setStyleHint(styleHintFor(dc_.font.face, dc_.font.pitchAndFamily));
     font.setWeight(
         QFont::Weight(std::clamp(dc_.font.weight == 0 ? 400 : dc_.font.weight, 1, 1000)));
@@ -1071,7 +1042,7 @@ std::optional<QFont> Player::textFont(double yScale) const {
 }
 
 double Player::textPositions(const QString& s, const std::vector<double>& dx, bool pdy,
-                             QPointF scale, const QFontMetricsF& fm,
+                             QPointF scale, const QFontMetricsF& fm, const QRawFont* glyphs,
                              std::vector<QPointF>& pos) const {
     const qsizetype n = s.size();
     pos.resize(static_cast<size_t>(n));
@@ -1091,18 +1062,54 @@ double Player::textPositions(const QString& s, const std::vector<double>& dx, bo
         const double extra = dc_.charExtra * scale.x();
         for (qsizetype i = 0; i < n; ++i) {
             pos[size_t(i)] = {x, 0};
-            x += fm.horizontalAdvance(s.at(i)) + extra;
+            x += (glyphs ? glyphs->advancesForGlyphIndexes(QList<quint32>{s.at(i).unicode()})
+                               .value(0)
+                               .x()
+                         : fm.horizontalAdvance(s.at(i))) +
+                 extra;
         }
     }
     return x;
 }
 
 void Player::drawText(const QTransform& local, const QString& s, const std::vector<QPointF>& pos,
-                      bool positioned, double width, const QFont& font, const QFontMetricsF& fm) {
+                      bool positioned, double width, const QFont& font, const QFontMetricsF& fm,
+                      const QRawFont* glyphs) {
     const quint32 h = dc_.textAlign & TaHorizontalMask, v = dc_.textAlign & TaVerticalMask;
     const double x0 = h == TaCenter ? -width / 2 : h == TaRight ? -width : 0;
     const double baseY = v == TaBaseline ? 0 : v == TaBottom ? -fm.descent() : fm.ascent();
     const qsizetype n = s.size();
+    if (glyphs) {
+        QList<quint32> indexes;
+        QList<QPointF> at;
+        for (qsizetype i = 0; i < n; ++i) {
+            indexes.push_back(s.at(i).unicode());
+            at.push_back(QPointF(x0, baseY) + pos[size_t(i)]);
+        }
+        if (inPath_) {
+            QPainterPath tp;
+            for (qsizetype i = 0; i < n; ++i)
+                tp.addPath(glyphs->pathForGlyph(indexes[i]).translated(at[i]));
+            path_.addPath(local.map(tp));
+            pathNeedsMove_ = true;
+            return;
+        }
+        spendArea(local.mapRect(QRectF(x0, baseY - fm.ascent(), width, fm.height())));
+        QGlyphRun run;
+        run.setRawFont(*glyphs);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(at);
+        QPainter& p = *painter_;
+        p.setTransform(local);
+        if (dc_.bkMode == Opaque)
+            p.fillRect(QRectF(x0, baseY - fm.ascent(), width, fm.ascent() + fm.descent()),
+                       dc_.bkColor);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(dc_.textColor);
+        p.drawGlyphRun(QPointF(0, 0), run);
+        p.resetTransform();
+        return;
+    }
     if (inPath_) {
         QPainterPath tp;
         for (qsizetype i = 0; i < n; ++i) {
@@ -1115,6 +1122,7 @@ void Player::drawText(const QTransform& local, const QString& s, const std::vect
         pathNeedsMove_ = true;
         return;
     }
+    spendArea(local.mapRect(QRectF(x0, baseY - fm.ascent(), width, fm.height())));
     QPainter& p = *painter_;
     p.setTransform(local);
     if (dc_.bkMode == Opaque)
@@ -1155,19 +1163,18 @@ void Player::text(QPointF ref, const QString& sIn, const std::vector<double>& dx
         p.setBrush(dc_.bkColor);
         p.drawPath(t.map(rp));
     }
-    if (sIn.isEmpty() || (options & EtoGlyphIndex))
-        return;  // glyph indices belong to a font we do not have
+    if (sIn.isEmpty())
+        return;
     if (rect && (options & EtoClipped)) {
         QPainterPath rp;
         rp.addRect(rect->normalized());
         p.setClipPath(t.map(rp), dc_.clip ? Qt::IntersectClip : Qt::ReplaceClip);
     }
 
-    QString s = sIn;
-    if (dc_.font.face.compare(u"Symbol", Qt::CaseInsensitive) == 0) {
-        for (QChar& c : s)
-            c = QChar(char16_t(symbolToUnicode(c.unicode())));
-    }
+    const bool glyphIndices = options & EtoGlyphIndex;
+    const SymbolFont symbol =
+        glyphIndices ? SymbolFont::None : symbolFontOf(dc_.font.face, dc_.font.charset);
+    const QString s = symbol == SymbolFont::None ? sIn : symbolText(symbol, sIn);
 
     const QPointF origin = t.map(ref);
     const QPointF ex = t.map(ref + QPointF(1, 0)) - origin;
@@ -1180,15 +1187,28 @@ void Player::text(QPointF ref, const QString& sIn, const std::vector<double>& dx
     const std::optional<QFont> font = textFont(yScale);
     if (!font)
         return;
+    // Glyph indices number the glyphs of the one font the writer had: drawn only where
+    // the face asked for is the face we draw with, else nothing, as they would be wrong.
+    std::optional<QRawFont> raw;
+    if (glyphIndices) {
+        if (QFontInfo(*font).family().compare(dc_.font.face, Qt::CaseInsensitive) != 0)
+            return;
+        raw = QRawFont::fromFont(*font);
+        if (!raw->isValid())
+            return;
+        if (image_.logicalDpiY() > 0)
+            raw->setPixelSize(font->pointSizeF() * image_.logicalDpiY() / 72);
+    }
     const QFontMetricsF fm(*font, &image_);
     // Pen positions of each UTF-16 unit along the baseline, in image pixels.
     std::vector<QPointF> pos;
-    const double width = textPositions(s, dx, options & EtoPdy, QPointF(advScale, yScale), fm, pos);
+    const double width = textPositions(s, dx, options & EtoPdy, QPointF(advScale, yScale), fm,
+                                       raw ? &*raw : nullptr, pos);
 
     QTransform local;
     local.translate(origin.x(), origin.y());
     local.rotate(angle);
-    drawText(local, s, pos, !dx.empty(), width, *font, fm);
+    drawText(local, s, pos, !dx.empty(), width, *font, fm, raw ? &*raw : nullptr);
     if (updateCp)
         dc_.position = ref + QPointF(width / advScale, 0);
 }
@@ -1212,6 +1232,9 @@ void Player::blit(const Blit& b) {
         if (!std::isfinite(q.x()) || !std::isfinite(q.y()) || std::abs(q.x()) > 1e7 ||
             std::abs(q.y()) > 1e7)
             return;
+    spendArea(QPolygonF({p0, p1, p1 + (p2 - p0), p2}).boundingRect());
+    if (b.image)
+        spend(qint64(b.image->width()) * b.image->height());
     QPainter& p = *painter_;
 
     const bool aligned = std::abs(p1.y() - p0.y()) < 0.5 && std::abs(p2.x() - p0.x()) < 0.5;

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QRegion>
 #include <QString>
 #include <QTransform>
@@ -175,6 +176,20 @@ class Player {
     ~Player();
 
     const RenderOptions& options() const { return options_; }
+    // The painter on the target, for the EMF+ records (which keep their own state).
+    QPainter& painter() { return *painter_; }
+
+    // The work budget (RenderOptions::workPerPixel). Returns false once it is spent;
+    // the readers then stop as at a damaged record.
+    bool spend(qint64 units) {
+        work_ -= units;
+        return work_ >= 0;
+    }
+    bool budgetLeft() const { return work_ >= 0; }
+    // A record's own work, drawn or not: reading, mapping, state changes.
+    bool spendRecord() { return spend(64); }
+    // Charges the target pixels an image-space rectangle covers.
+    void spendArea(const QRectF& imageRect);
     DcState& dc() { return dc_; }
     QSize imageSize() const { return image_.size(); }
 
@@ -263,6 +278,9 @@ class Player {
 
     // Text in an 8-bit charset (WMF and EMR_EXTTEXTOUTA) as Unicode.
     static QString decodeAnsi(QByteArrayView bytes, quint8 charset);
+    // 8-bit text as the selected font reads it: its charset, or the code points
+    // themselves for a symbol font.
+    QString textOfBytes(QByteArrayView bytes) const;
 
   private:
     void addToPathOrDraw(const QPainterPath& logical, bool stroke, bool fill);
@@ -280,15 +298,19 @@ class Player {
     // in image pixels, from dx or the font's advances, giving the text's width; and
     // the characters drawn (or added to the open path) at those positions.
     std::optional<QFont> textFont(double yScale) const;
+    // With `glyphs`, s holds glyph indices of that font rather than characters.
     double textPositions(const QString& s, const std::vector<double>& dx, bool pdy, QPointF scale,
-                         const QFontMetricsF& fm, std::vector<QPointF>& pos) const;
+                         const QFontMetricsF& fm, const QRawFont* glyphs,
+                         std::vector<QPointF>& pos) const;
     void drawText(const QTransform& local, const QString& s, const std::vector<QPointF>& pos,
-                  bool positioned, double width, const QFont& font, const QFontMetricsF& fm);
+                  bool positioned, double width, const QFont& font, const QFontMetricsF& fm,
+                  const QRawFont* glyphs);
     void ropBlit(const QRect& destPx, const QPointF& p0, const QPointF& p1, const QPointF& p2,
                  const Blit& b);
 
     QImage& image_;
     RenderOptions options_;
+    qint64 work_ = 0;
     std::unique_ptr<QPainter> painter_;
     DcState dc_;
     std::vector<DcState> saved_;

@@ -14,7 +14,8 @@ struct EmfHeader {
     QRect bounds;  // device pixels, inclusive
     QRect frame;   // 0.01 mm, inclusive
     QSize devicePx;
-    QSizeF deviceMm;  // from micrometres when the header has them
+    QSizeF deviceMm;
+    QSizeF deviceUm;  // empty when the header has no micrometres
     quint16 handles = 0;
     quint32 size = 0;
 };

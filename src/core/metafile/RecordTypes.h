@@ -101,6 +101,54 @@ enum Type : quint32 {
 };
 }  // namespace emr
 
+// EMF+ records, inside EMR_COMMENT (EmfPlusRecordType).
+namespace emfplus {
+enum Type : quint16 {
+    Header = 0x4001,
+    EndOfFile = 0x4002,
+    Comment = 0x4003,
+    GetDc = 0x4004,
+    Object = 0x4008,
+    Clear = 0x4009,
+    FillRects = 0x400A,
+    DrawRects = 0x400B,
+    FillPolygon = 0x400C,
+    DrawLines = 0x400D,
+    FillEllipse = 0x400E,
+    DrawEllipse = 0x400F,
+    FillPie = 0x4010,
+    DrawPie = 0x4011,
+    DrawArc = 0x4012,
+    FillRegion = 0x4013,
+    FillPath = 0x4014,
+    DrawPath = 0x4015,
+    DrawBeziers = 0x4019,
+    DrawImage = 0x401A,
+    DrawImagePoints = 0x401B,
+    DrawString = 0x401C,
+    SetRenderingOrigin = 0x401D,
+    SetCompositingQuality = 0x4024,
+    Save = 0x4025,
+    Restore = 0x4026,
+    BeginContainer = 0x4027,
+    BeginContainerNoParams = 0x4028,
+    EndContainer = 0x4029,
+    SetWorldTransform = 0x402A,
+    ResetWorldTransform = 0x402B,
+    MultiplyWorldTransform = 0x402C,
+    TranslateWorldTransform = 0x402D,
+    ScaleWorldTransform = 0x402E,
+    RotateWorldTransform = 0x402F,
+    ResetClip = 0x4030,
+    SetClipRect = 0x4031,
+    SetClipPath = 0x4032,
+    SetClipRegion = 0x4033,
+    OffsetClip = 0x4034,
+    SetPageTransform = 0x4035,
+    DrawDriverString = 0x4036,
+};
+}  // namespace emfplus
+
 namespace meta {
 constexpr quint32 PlaceableKey = 0x9AC6CDD7u;  // first word of a placeable header
 enum Function : quint16 {

@@ -527,7 +527,7 @@ bool WmfPlayer::textOut(const Record& r) {
     const qint64 padded = (n + 1) & ~1;
     if (!r.has(8, padded + 4))
         return false;
-    const QString s = Player::decodeAnsi(r.sub(8, n), p_.dc().font.charset);
+    const QString s = p_.textOfBytes(r.sub(8, n));
     p_.text(QPointF(r.i16(8 + padded + 2), r.i16(8 + padded)), s, {}, 0, std::nullopt);
     return true;
 }
@@ -547,7 +547,7 @@ bool WmfPlayer::extTextOut(const Record& r) {
     }
     if (!r.has(off, n))
         return false;
-    const QString s = Player::decodeAnsi(r.sub(off, n), p_.dc().font.charset);
+    const QString s = p_.textOfBytes(r.sub(off, n));
     off += (n + 1) & ~1;
     std::vector<double> dx;
     if (r.has(off, qint64(n) * 2)) {
@@ -608,7 +608,7 @@ void WmfPlayer::play(QByteArrayView bytes, qint64 headerOffset, std::optional<QR
             return;
         if (fn == Eof)
             return;
-        if (!record(fn, Record(bytes.sliced(off, size))))
+        if (!record(fn, Record(bytes.sliced(off, size))) || !p_.spendRecord())
             return;
         off += size;
     }

@@ -77,7 +77,7 @@ Picture Picture::fromHeader(QByteArrayView header, Crop crop, QString* why) {
     if (f == Format::None)
         return fail(QStringLiteral("the picture is in no known format"));
     const std::optional<QSize> size = (f == Format::Emf || f == Format::Wmf)
-                                          ? metafile::frameSizePx(header)
+                                          ? metafile::pictureSizePx(header, kMaxDecodedBytes / 4)
                                           : rasterHeaderSize(header, f);
     if (!size || size->width() <= 0 || size->height() <= 0)
         return fail(QStringLiteral("the %1 picture's header is damaged").arg(formatName(f)));

@@ -178,6 +178,86 @@ std::vector<HandMade> handMade() {
                        p.drawImage(QRectF(0, 0, 100, 100), checker(4, Qt::red, Qt::blue));
                        return img;
                    }});
+    // Clip art as converters write it: the window is the frame in 0.01 mm, the viewport
+    // the bounds in device pixels, and the description sits where the header's
+    // micrometres would be.
+    out.push_back({"hand_emf_anisotropic_header",
+                   [] {
+                       test::EmfHeaderFields h;
+                       h.bounds = QRect(QPoint(1, 1), QPoint(55, 37));
+                       h.frame = QRect(QPoint(0, 0), QPoint(1464, 1005));
+                       h.description = QStringLiteral("Clip art\0Picture 1");
+                       h.descriptionAt = 88;
+                       return EmfBuilder(1, 1)
+                           .header(h)
+                           .setMapMode(8)
+                           .setWindowOrg(0, 0)
+                           .setWindowExt(1464, 1005)
+                           .setViewportOrg(0, 0)
+                           .setViewportExt(56, 38)
+                           .setPolyFillMode(1)
+                           .createPen(1, 0, 0, QColor(30, 60, 200))
+                           .selectObject(1)
+                           .createBrush(2, 0, QColor(250, 200, 0))
+                           .selectObject(2)
+                           .polygon16({{100, 900}, {732, 100}, {1364, 900}})
+                           .polyline16({{100, 950}, {1364, 950}})
+                           .finish();
+                   },
+                   [] {
+                       QImage img = whiteImage({55, 38});
+                       QPainter p(&img);
+                       p.scale(56.0 / 1464 * 55 / 55.33, 38.0 / 1005 * 38 / 37.98);
+                       p.setPen(Qt::NoPen);
+                       p.setBrush(QColor(250, 200, 0));
+                       p.drawPolygon(QPolygonF({{100, 900}, {732, 100}, {1364, 900}}));
+                       p.resetTransform();
+                       p.setRenderHint(QPainter::Antialiasing);
+                       p.setPen(QPen(QColor(30, 60, 200), 1));
+                       const double sx = 56.0 / 1464 * 55 / 55.33, sy = 38.0 / 1005 * 38 / 37.98;
+                       p.drawPolygon(QPolygonF(
+                           {{100 * sx, 900 * sy}, {732 * sx, 100 * sy}, {1364 * sx, 900 * sy}}));
+                       p.drawLine(QPointF(100 * sx, 950 * sy), QPointF(1364 * sx, 950 * sy));
+                       return img;
+                   }});
+    // An equation as equation editors store it: an italic variable, Greek and the prime
+    // from the Symbol font, the ellipsis from MT Extra.
+    out.push_back(
+        {"hand_wmf_equation",
+         [] {
+             return WmfBuilder(QRect(0, 0, 2880, 720), 1440)
+                 .setWindowOrg(0, 0)
+                 .setWindowExt(2880, 720)
+                 .setBkMode(1)
+                 .createFont(-480, "Times New Roman", 400, true)
+                 .selectObject(0)
+                 .textOut(120, 120, "x")
+                 .createFont(-480, "Symbol", 400, false, 2)
+                 .selectObject(1)
+                 .textOut(600, 120, "w\xa2")
+                 .createFont(-480, "MT Extra", 400, false, 2)
+                 .selectObject(2)
+                 .textOut(1500, 120, "L")
+                 .finish();
+         },
+         [] {
+             QImage img = whiteImage({192, 48});
+             QPainter p(&img);
+             p.setRenderHint(QPainter::Antialiasing);
+             p.setRenderHint(QPainter::TextAntialiasing);
+             auto text = [&p](const QString& family, bool italic, double x, const QString& s) {
+                 QFont f(family);
+                 f.setItalic(italic);
+                 f.setPixelSize(32);
+                 f.setKerning(false);
+                 p.setFont(f);
+                 p.drawText(QPointF(x, 8 + QFontMetricsF(f).ascent()), s);
+             };
+             text(QStringLiteral("Liberation Serif"), true, 8, QStringLiteral("x"));
+             text(QStringLiteral("DejaVu Serif"), false, 40, QStringLiteral("\u03C9\u2032"));
+             text(QStringLiteral("DejaVu Sans"), false, 100, QStringLiteral("\u22EF"));
+             return img;
+         }});
     return out;
 }
 

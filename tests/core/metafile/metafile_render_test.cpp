@@ -2,8 +2,11 @@
 // bitmaps with raster operations, text, the save stack and the object tables.
 
 #include "core/metafile/Metafile.h"
+#include "core/picture/Picture.h"
 #include "support/MetafileBuilder.h"
 
+#include <QElapsedTimer>
+#include <QRawFont>
 #include <QtTest>
 
 using namespace pictrove;
@@ -78,6 +81,15 @@ class MetafileRenderTest : public QObject {
     void wmfStretchDibQuadrants();
     void wmfTextIsDrawn();
     void wmfObjectTakesLowestFreeSlot();
+    void emfHeaderThatLiesKeepsDrawingInFrame_data();
+    void emfHeaderThatLiesKeepsDrawingInFrame();
+    void hugeFrameIsDrawnSmallerNotDropped();
+    void wmfWithoutHeaderBoxSizedFromWindow();
+    void symbolFontsDrawTheirUnicodeCharacters_data();
+    void symbolFontsDrawTheirUnicodeCharacters();
+    void fontStyleFlagsChangeTheGlyphs();
+    void workBudgetStopsPlaybackAndKeepsDrawing();
+    void glyphIndicesDrawnOnlyInTheirOwnFace();
 };
 
 void MetafileRenderTest::sniffAndFrame() {
@@ -449,6 +461,278 @@ void MetafileRenderTest::wmfObjectTakesLowestFreeSlot() {
                                          .rectangle(QRect(0, 0, 20, 20))
                                          .finish());
     QCOMPARE(at(img, 10, 10), kBlue);
+}
+
+void MetafileRenderTest::emfHeaderThatLiesKeepsDrawingInFrame_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    // A page-mapped drawing as converters write it: the window is the frame in 0.01 mm,
+    // the viewport its size in device pixels; a red polygon covers the middle half.
+    auto drawing = [](const test::EmfHeaderFields& h, QPoint viewportOrg) {
+        const int fw = h.frame.right() - h.frame.left(), fh = h.frame.bottom() - h.frame.top();
+        const int vw = h.bounds.right() - h.bounds.left() + 1,
+                  vh = h.bounds.bottom() - h.bounds.top() + 1;
+        return EmfBuilder(1, 1)
+            .header(h)
+            .setMapMode(8)  // MM_ANISOTROPIC
+            .setWindowOrg(0, 0)
+            .setWindowExt(fw, fh)
+            .setViewportOrg(viewportOrg.x(), viewportOrg.y())
+            .setViewportExt(vw, vh)
+            .setPolyFillMode(1)
+            .createPen(1, 0, 0, kBlue)
+            .selectObject(1)
+            .createBrush(2, 0, kRed)
+            .selectObject(2)
+            .polygon16({{fw / 4, fh / 4},
+                        {fw * 3 / 4, fh / 4},
+                        {fw * 3 / 4, fh * 3 / 4},
+                        {fw / 4, fh * 3 / 4}})
+            .polyline16({{0, 0}, {fw / 5, fh / 5}})
+            .finish();
+    };
+    test::EmfHeaderFields plain;
+    plain.bounds = QRect(QPoint(1, 1), QPoint(55, 37));
+    plain.frame = QRect(QPoint(0, 0), QPoint(1464, 1005));
+    QTest::newRow("truthful") << drawing(plain, {0, 0});
+    // The description right after the 88-byte base, where micrometres would be.
+    test::EmfHeaderFields described = plain;
+    described.description = QStringLiteral("Converted picture");
+    described.descriptionAt = 88;
+    QTest::newRow("description-after-base") << drawing(described, {0, 0});
+    test::EmfHeaderFields micro = plain;
+    micro.deviceUm = QSize(5080, 2860);  // hundredths of a millimetre, not micrometres
+    QTest::newRow("micrometres-wrong-unit") << drawing(micro, {0, 0});
+    test::EmfHeaderFields milli = plain;
+    milli.deviceMm = QSize(50800, 28600);
+    milli.deviceUm = QSize();
+    QTest::newRow("millimetres-absurd") << drawing(milli, {0, 0});
+    // The same drawing above and right of the reference device's origin.
+    test::EmfHeaderFields negative = described;
+    negative.frame = QRect(QPoint(7813, -21000), QPoint(15375, -15063));
+    negative.bounds = QRect(QPoint(295, -794), QPoint(581, -570));
+    QTest::newRow("negative-frame") << drawing(negative, {295, -794});
+    test::EmfHeaderFields device = negative;
+    device.description.clear();
+    device.devicePx = QSize(1024, 768);
+    device.deviceMm = QSize(32, 24);  // 32 px/mm: the bounds lie far outside that frame
+    device.deviceUm = QSize();
+    QTest::newRow("device-disagrees-with-bounds") << drawing(device, {295, -794});
+}
+
+void MetafileRenderTest::emfHeaderThatLiesKeepsDrawingInFrame() {
+    QFETCH(QByteArray, bytes);
+    const QImage img = renderAtFrame(bytes);
+    QVERIFY(!img.isNull());
+    const int w = img.width(), h = img.height();
+    int red = 0;
+    for (int y = h * 3 / 10; y < h * 7 / 10; ++y)
+        for (int x = w * 3 / 10; x < w * 7 / 10; ++x)
+            red += img.pixelColor(x, y) == kRed;
+    QVERIFY2(red > (w * 2 / 5) * (h * 2 / 5) * 9 / 10, qPrintable(QString::number(red)));
+    QCOMPARE(at(img, w * 9 / 10, h * 9 / 10), QColor(Qt::white));
+    QCOMPARE(at(img, w * 9 / 10, h / 10), QColor(Qt::white));
+    QVERIFY(inkIn(img, QRect(0, 0, w / 5, h / 5)) > 0);  // the polyline's stroke
+}
+
+void MetafileRenderTest::hugeFrameIsDrawnSmallerNotDropped() {
+    // A 3.2 m x 4.1 m poster: 12047 x 15591 pixels at 96 dpi.
+    test::EmfHeaderFields poster;
+    poster.frame = QRect(QPoint(0, 0), QPoint(318750, 412500));
+    poster.bounds = QRect(QPoint(0, 0), QPoint(10198, 13198));
+    const QByteArray bytes = redBrushNoPen(1, 1)
+                                 .header(poster)
+                                 .rectangle(QRect(0, 0, 10199, 6599))  // the upper part
+                                 .finish();
+    QCOMPARE(metafile::frameSizePx(bytes), std::optional<QSize>(QSize(12047, 15591)));
+    const qint64 limit = 300 * 300;
+    const auto fitted = metafile::pictureSizePx(bytes, limit);
+    QVERIFY(fitted);
+    QVERIFY(qint64(fitted->width()) * fitted->height() <= limit);
+    QVERIFY(fitted->width() >= 262 && fitted->height() >= 340);  // nearly the whole limit
+    QVERIFY(std::abs(double(fitted->width()) / fitted->height() - 12047.0 / 15591) < 0.01);
+    const QImage img = metafile::render(bytes, *fitted);
+    const int w = img.width(), h = img.height();
+    QCOMPARE(at(img, w / 2, h / 4), kRed);
+    QCOMPARE(at(img, w / 2, h * 3 / 4), QColor(Qt::white));
+    // Through the picture layer too: a size within its decode limit instead of nothing.
+    const picture::Picture pic = picture::Picture::fromEncoded(bytes);
+    QVERIFY(!pic.isNull());
+    QVERIFY(qint64(pic.size().width()) * pic.size().height() * 4 <= picture::kMaxDecodedBytes);
+    QVERIFY(pic.size().height() > 5000);
+}
+
+void MetafileRenderTest::wmfWithoutHeaderBoxSizedFromWindow() {
+    auto drawn = [](WmfBuilder b) {
+        return b.setMapMode(8)
+            .setWindowOrg(100, 50)
+            .setWindowExt(2880, 1440)
+            .createPen(5, 0, QColor())
+            .selectObject(0)
+            .createBrush(0, kBlue)
+            .selectObject(1)
+            .rectangle(QRect(100, 50, 1440, 1440))  // the left half of the window
+            .finish();
+    };
+    // Top equals bottom in the placeable header: two inches by one from the window.
+    const QByteArray flat = drawn(WmfBuilder(QRect(0, 0, 2880, 0), 1440));
+    QCOMPARE(metafile::frameSizePx(flat), std::optional<QSize>(QSize(192, 96)));
+    const QImage img = renderAtFrame(flat);
+    QCOMPARE(at(img, 48, 48), kBlue);
+    QCOMPARE(at(img, 144, 48), QColor(Qt::white));
+    QVERIFY(!picture::Picture::fromEncoded(flat).isNull());
+    // No placeable header at all: the window is taken in twips.
+    const QByteArray bare = drawn(WmfBuilder(QRect(), 1440, false));
+    QCOMPARE(metafile::frameSizePx(bare), std::optional<QSize>(QSize(192, 96)));
+    QCOMPARE(at(renderAtFrame(bare), 48, 48), kBlue);
+}
+
+namespace {
+
+// One line of text at 48 px in a font of the given face, charset and style.
+QImage textImage(const QString& face, const QString& text, quint8 charset = 0, int weight = 400,
+                 bool italic = false, bool underline = false, bool strikeOut = false) {
+    return renderAtFrame(
+        EmfBuilder(160, 80)
+            .createFont(1, -48, face, weight, italic, underline, strikeOut, charset)
+            .selectObject(1)
+            .setBkMode(1)
+            .extTextOutW(20, 10, text)
+            .finish());
+}
+
+}  // namespace
+
+void MetafileRenderTest::symbolFontsDrawTheirUnicodeCharacters_data() {
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<int>("charset");
+    QTest::addColumn<QString>("codes");
+    QTest::addColumn<QString>("family");  // where the shown character is drawn
+    QTest::addColumn<QString>("unicode");
+    QTest::newRow("symbol-omega") << QStringLiteral("Symbol") << 2 << QStringLiteral("w")
+                                  << QStringLiteral("DejaVu Serif") << QStringLiteral("\u03C9");
+    QTest::newRow("symbol-private-use-zeta")
+        << QStringLiteral("Symbol") << 0 << QStringLiteral("\uF07A")
+        << QStringLiteral("DejaVu Serif") << QStringLiteral("\u03B6");
+    QTest::newRow("symbol-prime") << QStringLiteral("Symbol") << 2 << QStringLiteral("\u00A2")
+                                  << QStringLiteral("DejaVu Serif") << QStringLiteral("\u2032");
+    QTest::newRow("symbol-bracket-piece")
+        << QStringLiteral("Symbol") << 2 << QStringLiteral("\u00E6")
+        << QStringLiteral("DejaVu Serif") << QStringLiteral("\u239B");
+    QTest::newRow("symbol-charset-other-face")
+        << QStringLiteral("Euclid Symbol") << 2 << QStringLiteral("a")
+        << QStringLiteral("DejaVu Serif") << QStringLiteral("\u03B1");
+    QTest::newRow("mt-extra-ellipsis") << QStringLiteral("MT Extra") << 2 << QStringLiteral("L")
+                                       << QStringLiteral("DejaVu Sans") << QStringLiteral("\u22EF");
+    QTest::newRow("mt-extra-diagonal") << QStringLiteral("MT Extra") << 2 << QStringLiteral("O")
+                                       << QStringLiteral("DejaVu Sans") << QStringLiteral("\u22F1");
+    QTest::newRow("wingdings-check") << QStringLiteral("Wingdings") << 2 << QStringLiteral("\uF0FC")
+                                     << QStringLiteral("DejaVu Sans") << QStringLiteral("\u2714");
+}
+
+void MetafileRenderTest::symbolFontsDrawTheirUnicodeCharacters() {
+    QFETCH(QString, face);
+    QFETCH(int, charset);
+    QFETCH(QString, codes);
+    QFETCH(QString, family);
+    QFETCH(QString, unicode);
+    const QImage drawn = textImage(face, codes, quint8(charset));
+    QVERIFY(inkIn(drawn, drawn.rect()) > 20);
+    QCOMPARE(drawn, textImage(family, unicode));
+    QVERIFY(drawn != textImage(family, codes));
+}
+
+void MetafileRenderTest::fontStyleFlagsChangeTheGlyphs() {
+    const QString face = QStringLiteral("Times New Roman");
+    // Italic leans the stem of an "l" right: its ink near the top lies right of its ink
+    // near the bottom.
+    auto lean = [](const QImage& img) {
+        double top = 0, bottom = 0;
+        int nTop = 0, nBottom = 0, firstRow = -1, lastRow = -1;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (qGray(img.pixel(x, y)) < 128) {
+                    firstRow = firstRow < 0 ? y : firstRow;
+                    lastRow = y;
+                }
+        for (int y = firstRow; y <= lastRow; ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (qGray(img.pixel(x, y)) < 128) {
+                    if (y < firstRow + (lastRow - firstRow) / 4)
+                        top += x, ++nTop;
+                    else if (y > lastRow - (lastRow - firstRow) / 4)
+                        bottom += x, ++nBottom;
+                }
+        return nTop && nBottom ? top / nTop - bottom / nBottom : 0.0;
+    };
+    const double upright = lean(textImage(face, QStringLiteral("l")));
+    const double italic = lean(textImage(face, QStringLiteral("l"), 0, 400, true));
+    QVERIFY2(std::abs(upright) < 1.5 && italic > upright + 2.5,
+             qPrintable(QStringLiteral("%1 %2").arg(upright).arg(italic)));
+    const QImage plain = textImage(face, QStringLiteral("ab"));
+    const int plainInk = inkIn(plain, plain.rect());
+    QVERIFY(inkIn(textImage(face, QStringLiteral("ab"), 0, 700), plain.rect()) > plainInk * 5 / 4);
+    // Underline adds a line under the baseline, strike-out one through the middle.
+    const QImage under = textImage(face, QStringLiteral("ab"), 0, 400, false, true);
+    const QImage struck = textImage(face, QStringLiteral("ab"), 0, 400, false, false, true);
+    QVERIFY(inkIn(under, plain.rect()) > plainInk + 30);
+    QVERIFY(inkIn(struck, plain.rect()) > plainInk + 30);
+    QVERIFY(under != struck);
+}
+
+void MetafileRenderTest::workBudgetStopsPlaybackAndKeepsDrawing() {
+    // A red background, thousands of full-size gradient rectangles (blue to blue), then
+    // a green square: far more drawing than a picture of this size needs.
+    QByteArray gradient = test::Bytes().i32(0).i32(0).i32(399).i32(299).u32(2).u32(1).u32(0).data();
+    gradient += test::Bytes().i32(0).i32(0).u16(0).u16(0).u16(0xff00).u16(0).data();
+    gradient += test::Bytes().i32(400).i32(300).u16(0).u16(0).u16(0xff00).u16(0).data();
+    gradient += test::Bytes().u32(0).u32(1).data();
+    EmfBuilder b = redBrushNoPen(400, 300);
+    b.rectangle(QRect(0, 0, 400, 300));
+    for (int i = 0; i < 3000; ++i)
+        b.record(metafile::emr::GradientFill, gradient);
+    b.createBrush(2, 0, kGreen).selectObject(2).rectangle(QRect(0, 0, 100, 100));
+    const QByteArray bytes = b.finish();
+
+    QElapsedTimer timer;
+    timer.start();
+    const QImage img = renderAtFrame(bytes);
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(at(img, 50, 50), QColor(0, 0, 255));  // the gradients drawn so far stay
+    QCOMPARE(at(img, 300, 200), QColor(0, 0, 255));
+    // The same file plays to its end where the budget allows it (a small target).
+    metafile::RenderOptions generous;
+    generous.workPerPixel = 1e5;
+    QCOMPARE(at(metafile::render(bytes, QSize(40, 30), generous), 5, 5), kGreen);
+}
+
+void MetafileRenderTest::glyphIndicesDrawnOnlyInTheirOwnFace() {
+    constexpr quint32 kGlyphIndex = 0x10;
+    auto glyphText = [](const QString& face, const QString& glyphs) {
+        return renderAtFrame(EmfBuilder(160, 80)
+                                 .createFont(1, -48, face)
+                                 .selectObject(1)
+                                 .setBkMode(1)
+                                 .extTextOutW(20, 10, glyphs, false, 0, kGlyphIndex)
+                                 .finish());
+    };
+    // The glyph indices of "Hi" in a face this machine has draw as "Hi" does.
+    const QString face = QStringLiteral("DejaVu Sans");
+    QFont font(face);
+    font.setPixelSize(48);
+    QString indices;
+    for (quint32 g : QRawFont::fromFont(font).glyphIndexesForString(QStringLiteral("Hi")))
+        indices.append(QChar(char16_t(g)));
+    QCOMPARE(indices.size(), 2);
+    const QImage drawn = glyphText(face, indices);
+    const QImage reference = textImage(face, QStringLiteral("Hi"));
+    QVERIFY(inkIn(drawn, drawn.rect()) > 200);
+    int differing = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            differing += std::abs(qGray(drawn.pixel(x, y)) - qGray(reference.pixel(x, y))) > 64;
+    QVERIFY2(differing < 20, qPrintable(QString::number(differing)));
+    // A face that resolves to another family: its indices would pick wrong glyphs.
+    QCOMPARE(inkIn(glyphText(QStringLiteral("No Such Face"), indices), drawn.rect()), 0);
 }
 
 QTEST_MAIN(MetafileRenderTest)
