@@ -301,6 +301,18 @@ EmfBuilder& EmfBuilder::bitBlt(QRect dest, const QByteArray& packed, quint32 rop
     b.raw(info).raw(bits);
     return record(emr::BitBlt, b.data());
 }
+EmfBuilder& EmfBuilder::emfPlus(const QByteArray& records) {
+    return comment(Bytes().u32(0x2B464D45u).raw(records).data());
+}
+QByteArray EmfBuilder::plusRecord(quint16 type, quint16 flags, const QByteArray& data) {
+    return Bytes()
+        .u16(type)
+        .u16(flags)
+        .u32(quint32(12 + data.size()))
+        .u32(quint32(data.size()))
+        .raw(data)
+        .data();
+}
 EmfBuilder& EmfBuilder::comment(const QByteArray& payload) {
     return record(emr::GdiComment, Bytes().u32(quint32(payload.size())).raw(payload).data());
 }

@@ -108,6 +108,10 @@ class EmfBuilder {
     // EMR_BITBLT of a packed DIB (source at 0,0, same size as dest).
     EmfBuilder& bitBlt(QRect dest, const QByteArray& packed, quint32 rop);
     EmfBuilder& comment(const QByteArray& payload);
+    // An EMR_COMMENT holding EMF+ records (plusRecord()).
+    EmfBuilder& emfPlus(const QByteArray& records);
+    // One EMF+ record: type, flags, data.
+    static QByteArray plusRecord(quint16 type, quint16 flags, const QByteArray& data);
 
     // Header counts filled in, EMR_EOF appended.
     QByteArray finish(quint16 handles = 16) const;
