@@ -20,7 +20,7 @@ constexpr qsizetype kMaxObjects = 0x10000;
 constexpr qsizetype kMaxSaveDepth = 4096;
 constexpr double kMaxFontPx = 2000;
 // Work every playback may do whatever its target size, in pixels touched.
-constexpr qint64 kWorkAllowance = qint64(1) << 24;
+constexpr qint64 kWorkAllowance = qint64(1) << 22;
 
 double len(QPointF v) {
     return std::hypot(v.x(), v.y());

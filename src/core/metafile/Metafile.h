@@ -39,7 +39,7 @@ struct RenderOptions {
     // source pixels too), each record a few more. Past this many per target pixel, plus a
     // fixed allowance for small targets, playback stops and keeps what it drew, as at a
     // damaged record: a small file cannot keep the player busy for long.
-    double workPerPixel = 256;
+    double workPerPixel = 32;
 };
 
 // Plays an EMF or WMF onto a white image of the given size. A damaged metafile renders
