@@ -477,16 +477,19 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
     };
     auto text = [&](const PlusFont& font, const QBrush& brush, const QString& string,
                     const std::vector<QPointF>& at, const QRectF* layout) {
-        // Font size in world units, drawn with a transform of whole image pixels so that
-        // glyphs are rendered at their size rather than scaled from a tiny one.
+        // Glyphs are drawn at their size in image pixels, turned as the transform turns
+        // the baseline but never sheared or stretched (the font engine cannot take
+        // arbitrary transforms of a glyph).
         const QTransform t = transform();
-        const double scale = std::sqrt(std::abs(t.determinant()));
+        const QPointF origin = t.map(QPointF(0, 0));
+        const QPointF ex = t.map(QPointF(1, 0)) - origin, ey = t.map(QPointF(0, 1)) - origin;
+        const double xScale = std::hypot(ex.x(), ex.y()), yScale = std::hypot(ey.x(), ey.y());
         const double pageFactor = s.unitPx(s.pageUnit, s.dpiY) * s.pageScale;
-        double em = font.unit == UnitWorld ? font.emSize
-                                           : font.emSize * s.unitPx(font.unit, s.dpiY) /
-                                                 (pageFactor > 0 ? pageFactor : 1);
-        em *= scale;
-        if (!std::isfinite(em) || em < 0.5 || scale <= 0)
+        const double emWorld = font.unit == UnitWorld ? font.emSize
+                                                      : font.emSize * s.unitPx(font.unit, s.dpiY) /
+                                                            (pageFactor > 0 ? pageFactor : 1);
+        const double em = emWorld * yScale;
+        if (!finite({em, xScale, yScale, origin.x(), origin.y()}) || em < 0.5 || xScale <= 0)
             return;
         QFont f;
         f.setFamilies({font.family});
@@ -495,22 +498,28 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
         f.setItalic(font.style & 2);
         f.setUnderline(font.style & 4);
         f.setStrikeOut(font.style & 8);
-        const QTransform pixels = QTransform::fromScale(1 / scale, 1 / scale) * t;
-        begin(pixels);
+        const QFontMetricsF fm(f);
+        QTransform local;
+        local.translate(origin.x(), origin.y());
+        local.rotate(std::atan2(ex.y(), ex.x()) * 180 / M_PI);
+        auto place = [&](QPointF world) { return QPointF(world.x() * xScale, world.y() * yScale); };
+        begin(local);
         p.setFont(f);
         p.setPen(QPen(brush, 1));
-        const QFontMetricsF fm(f);
         if (layout) {
-            const QRectF rc(layout->topLeft() * scale, layout->size() * scale);
-            gdi_.spendArea(pixels.mapRect(rc));
-            if (rc.width() > 0 && rc.height() > 0)
+            const QRectF rc(place(layout->topLeft()),
+                            QSizeF(layout->width() * xScale, layout->height() * yScale));
+            gdi_.spendArea(local.mapRect(rc.isEmpty() ? QRectF(rc.topLeft(), QSizeF(em, em)) : rc));
+            if (rc.width() > 0 && rc.height() > 0 && rc.width() < 1e6 && rc.height() < 1e6)
                 p.drawText(rc, Qt::TextWordWrap, string);
             else
                 p.drawText(rc.topLeft() + QPointF(0, fm.ascent()), string);
         } else {
             for (qsizetype i = 0; i < string.size() && size_t(i) < at.size(); ++i) {
-                gdi_.spendArea(pixels.mapRect(QRectF(at[size_t(i)] * scale, QSizeF(em, em))));
-                p.drawText(at[size_t(i)] * scale, string.mid(i, 1));
+                const QPointF pos = place(at[size_t(i)]);
+                gdi_.spendArea(local.mapRect(QRectF(pos - QPointF(0, em), QSizeF(em, em))));
+                if (std::abs(pos.x()) < 1e6 && std::abs(pos.y()) < 1e6)
+                    p.drawText(pos, string.mid(i, 1));
             }
         }
         end();

@@ -93,6 +93,7 @@ class MetafileEmfPlusTest : public QObject {
     void clipAndSavedState();
     void stringsAreDrawn();
     void damagedObjectsAreIgnored();
+    void textUnderAStretchingTransform();
 };
 
 void MetafileEmfPlusTest::completeRecordsReplaceTheFallback() {
@@ -214,6 +215,27 @@ void MetafileEmfPlusTest::damagedObjectsAreIgnored() {
         fillRect(kRed, QRectF(0, 0, 60, 40)) + end());
     const QImage img = renderAtFrame(b.finish());
     QCOMPARE(img.pixelColor(30, 20), kRed);
+}
+
+void MetafileEmfPlusTest::textUnderAStretchingTransform() {
+    // A world transform that stretches x a million times and squeezes y as much: glyphs
+    // are never handed to the font engine stretched like that (it cannot draw them).
+    const QString family = QStringLiteral("DejaVu Sans");
+    Bytes font;
+    font.u32(0xDBC01002u).f32(20).u32(0).u32(0).u32(0).u32(quint32(family.size()));
+    for (QChar c : family)
+        font.u16(c.unicode());
+    Bytes driver;
+    driver.u32(argb(Qt::black)).u32(1).u32(0).u32(2).u16(u'A').u16(u'B');
+    driver.f32(0).f32(20000).f32(0.00001f).f32(20000);
+    EmfBuilder b(100, 60);
+    b.emfPlus(header() + rec(plus::Object, 0x0601, font.data()) +
+              rec(plus::SetWorldTransform, 0,
+                  Bytes().f32(1e6f).f32(0).f32(0).f32(1e-6f).f32(10).f32(30).data()) +
+              rec(plus::DrawDriverString, quint16(kColorBrush | 1), driver.data()) +
+              fillRect(kRed, QRectF(0, 0, 1e-6, 1e6)) + end());
+    const QImage img = renderAtFrame(b.finish());
+    QVERIFY(!img.isNull());
 }
 
 QTEST_MAIN(MetafileEmfPlusTest)
