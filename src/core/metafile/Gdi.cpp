@@ -945,8 +945,6 @@ void Player::invertRegion(const QRegion& region) {
 QString Player::decodeAnsi(QByteArrayView bytes, quint8 charset) {
     const char* name = "windows-1252";
     switch (charset) {
-        case 2:
-            return QString::fromLatin1(bytes);  // symbol fonts: code points as bytes
         case 77:
             name = "macintosh";
             break;

@@ -59,6 +59,15 @@ QByteArray pen(quint8 id, float width, QColor c) {
                    .data());
 }
 
+// A font object at id: size in the unit (0 world, 2 pixels), the family's name.
+QByteArray fontObject(quint8 id, float size, quint32 unit, const QString& family) {
+    Bytes font;
+    font.u32(0xDBC01002u).f32(size).u32(unit).u32(0).u32(0).u32(quint32(family.size()));
+    for (QChar c : family)
+        font.u16(c.unicode());
+    return rec(plus::Object, quint16(0x0600 | id), font.data());
+}
+
 // The EMF records draw a blue rectangle over the whole picture: the fallback.
 void fallback(EmfBuilder& b, int w, int h) {
     b.createBrush(1, 0, kBlue)
@@ -187,16 +196,11 @@ void MetafileEmfPlusTest::clipAndSavedState() {
 }
 
 void MetafileEmfPlusTest::stringsAreDrawn() {
-    const QString family = QStringLiteral("DejaVu Sans");
-    Bytes font;
-    font.u32(0xDBC01002u).f32(30).u32(2).u32(0).u32(0).u32(quint32(family.size()));
-    for (QChar c : family)
-        font.u16(c.unicode());
     Bytes draw;
     draw.u32(argb(Qt::black)).u32(0xFFFFFFFFu).u32(2).raw(rectF({10, 10, 100, 40}));
     draw.u16(u'H').u16(u'i');
     EmfBuilder b(160, 60);
-    b.emfPlus(header() + rec(plus::Object, 0x0605, font.data()) +
+    b.emfPlus(header() + fontObject(5, 30, 2, QStringLiteral("DejaVu Sans")) +
               rec(plus::DrawString, quint16(kColorBrush | 5), draw.data()) + end());
     const QImage img = renderAtFrame(b.finish());
     QVERIFY(inkIn(img, QRect(10, 10, 60, 40)) > 60);
@@ -220,16 +224,11 @@ void MetafileEmfPlusTest::damagedObjectsAreIgnored() {
 void MetafileEmfPlusTest::textUnderAStretchingTransform() {
     // A world transform that stretches x a million times and squeezes y as much: glyphs
     // are never handed to the font engine stretched like that (it cannot draw them).
-    const QString family = QStringLiteral("DejaVu Sans");
-    Bytes font;
-    font.u32(0xDBC01002u).f32(20).u32(0).u32(0).u32(0).u32(quint32(family.size()));
-    for (QChar c : family)
-        font.u16(c.unicode());
     Bytes driver;
     driver.u32(argb(Qt::black)).u32(1).u32(0).u32(2).u16(u'A').u16(u'B');
     driver.f32(0).f32(20000).f32(0.00001f).f32(20000);
     EmfBuilder b(100, 60);
-    b.emfPlus(header() + rec(plus::Object, 0x0601, font.data()) +
+    b.emfPlus(header() + fontObject(1, 20, 0, QStringLiteral("DejaVu Sans")) +
               rec(plus::SetWorldTransform, 0,
                   Bytes().f32(1e6f).f32(0).f32(0).f32(1e-6f).f32(10).f32(30).data()) +
               rec(plus::DrawDriverString, quint16(kColorBrush | 1), driver.data()) +
