@@ -93,10 +93,10 @@ QByteArray gradientEmf(int count) {
     };
     const int w = 1000, h = 750;
     const quint32 record = 36 + 2 * 16 + 8;
-    u32(1), u32(108), u32(0), u32(0), u32(w - 1), u32(h - 1);     // header, bounds
-    u32(0), u32(0), u32(w * 2540 / 96), u32(h * 2540 / 96);       // frame, 0.01 mm
+    u32(1), u32(108), u32(0), u32(0), u32(w - 1), u32(h - 1);  // header, bounds
+    u32(0), u32(0), u32(w * 2540 / 96), u32(h * 2540 / 96);    // frame, 0.01 mm
     u32(0x464D4520u), u32(0x10000), u32(108 + record * count + 20);
-    u32(quint32(count + 2)), u32(1), u32(0), u32(0), u32(0);     // records, handles, text
+    u32(quint32(count + 2)), u32(1), u32(0), u32(0), u32(0);  // records, handles, text
     u32(1920), u32(1080), u32(508), u32(286), u32(0), u32(0), u32(0);
     u32(508000), u32(285750);
     for (int i = 0; i < count; ++i) {
@@ -146,9 +146,9 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     for (const Item& item : items) {
         const QSize size =
-            forcedSize.isValid() ? forcedSize
-                                 : pictrove::metafile::pictureSizePx(item.bytes, 1 << 27)
-                                       .value_or(QSize(800, 600));
+            forcedSize.isValid()
+                ? forcedSize
+                : pictrove::metafile::pictureSizePx(item.bytes, 1 << 27).value_or(QSize(800, 600));
         double best = 1e300;
         QImage image;
         for (int r = 0; r < repeat; ++r) {
