@@ -9,4 +9,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
     build-essential cmake ninja-build pkg-config clang-format \
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev \
     libzip-dev libpugixml-dev libturbojpeg0-dev libgsf-1-dev zlib1g-dev \
-    xvfb xauth x11-utils imagemagick zip unzip fonts-liberation >/dev/null
+    xvfb xauth x11-utils imagemagick zip unzip fonts-liberation fonts-dejavu-core >/dev/null
