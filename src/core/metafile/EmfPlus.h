@@ -21,10 +21,11 @@ class EmfPlusPlayer {
     // The identifier at the start of an EMF comment's data that holds EMF+ records.
     static constexpr quint32 kCommentId = 0x2B464D45u;  // "EMF+"
 
-    // Whether the EMF+ records of a whole EMF (records from `firstRecord` on) are
-    // complete: a header first, an end-of-file record, every record of a kind this
-    // player draws, none damaged. Then they are the picture and the EMF records only
-    // count where a GetDC record hands the drawing back to them.
+    // Whether the EMF+ records of a whole EMF (records from `firstRecord` on) are the
+    // picture: an EMF+-only file's always, a dual file's where they are complete (a
+    // header first, an end-of-file record, every record of a kind this player draws,
+    // none damaged). The EMF records then only count where a GetDC record hands the
+    // drawing back to them.
     static bool complete(QByteArrayView emf, qint64 firstRecord);
 
     // Plays the EMF+ records of one comment's data (after the identifier). Returns

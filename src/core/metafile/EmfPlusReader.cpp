@@ -31,6 +31,7 @@ constexpr quint16 kAppend = 0x2000;      // A: post-multiply (transforms)
 constexpr quint16 kClosed = 0x2000;      // L: DrawLines closes the figure
 constexpr quint16 kRelative = 0x0800;    // P: relative, run-length coded points
 constexpr quint16 kContinued = 0x8000;   // Object: more records follow
+constexpr quint16 kDual = 0x0001;        // Header: the EMF records draw the same picture
 constexpr quint32 kPathCompressed = 0x4000, kPathRelative = 0x1000;  // EmfPlusPath flags
 
 enum ObjectType { BrushObject = 1, PenObject, PathObject, RegionObject, ImageObject, FontObject };
@@ -359,27 +360,30 @@ bool forEachRecord(QByteArrayView records, F&& f) {
 
 bool EmfPlusPlayer::complete(QByteArrayView emf, qint64 off) {
     const ByteReader all(emf);
-    bool header = false, end = false, damaged = false, unknown = false;
+    bool header = false, dual = false, end = false, damaged = false, unknown = false;
     while (all.has(off, 8) && !end) {
         const quint32 type = all.u32(off), length = all.u32(off + 4);
         if (length < 8 || !all.has(off, length) || type == emr::Eof)
             break;
         if (type == emr::GdiComment && length >= 16 && all.u32(off + 12) == kCommentId) {
             const qint64 n = std::min<qint64>(all.u32(off + 8), length - 12) - 4;
-            const bool ok = n >= 0 && forEachRecord(all.sub(off + 16, n),
-                                                    [&](quint16 t, quint16, const ByteReader&) {
-                                                        if (!header && t != Header)
-                                                            return false;
-                                                        header = true;
-                                                        end = end || t == EndOfFile;
-                                                        unknown = unknown || !drawsKnown(t);
-                                                        return true;
-                                                    });
+            const bool ok =
+                n >= 0 && forEachRecord(all.sub(off + 16, n),
+                                        [&](quint16 t, quint16 flags, const ByteReader&) {
+                                            if (!header && t != Header)
+                                                return false;
+                                            dual = dual || (!header && (flags & kDual));
+                                            header = true;
+                                            end = end || t == EndOfFile;
+                                            unknown = unknown || !drawsKnown(t);
+                                            return true;
+                                        });
             damaged = damaged || !ok;
         }
         off += length;
     }
-    return header && end && !damaged && !unknown;
+    // A file with EMF+ records only has nothing else to show: played as far as it goes.
+    return header && (!dual || (end && !damaged && !unknown));
 }
 
 bool EmfPlusPlayer::play(QByteArrayView records) {

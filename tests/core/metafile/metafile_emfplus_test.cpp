@@ -130,6 +130,13 @@ void MetafileEmfPlusTest::incompleteRecordsLeaveTheFallback() {
                     rec(0x4016, kColorBrush, Bytes().u32(0).f32(0).u32(0).data()) + end());
     fallback(unknown, 80, 60);
     QCOMPARE(renderAtFrame(unknown.finish()).pixelColor(20, 20), kBlue);
+    // A file of EMF+ records only (no dual flag) has no other drawing: played as far as
+    // it goes, the record it does not know skipped.
+    EmfBuilder only(80, 60);
+    only.emfPlus(rec(plus::Header, 0, Bytes().u32(0xDBC01002u).u32(0).u32(96).u32(96).data()) +
+                 rec(0x4016, kColorBrush, Bytes().u32(0).f32(0).u32(0).data()) +
+                 fillRect(kRed, QRectF(10, 10, 30, 20)));
+    QCOMPARE(renderAtFrame(only.finish()).pixelColor(20, 20), kRed);
 }
 
 void MetafileEmfPlusTest::getDcHandsDrawingToEmfRecords() {
