@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the dependencies, then builds and runs the whole test suite twice: a normal
-# build and one with AddressSanitizer and UndefinedBehaviorSanitizer. Fails when a
-# source file is not formatted as .clang-format says.
+# Installs the missing dependencies, then builds and runs the whole test suite twice: a
+# normal build (preset dev) and one with AddressSanitizer and UndefinedBehaviorSanitizer
+# (preset asan). Fails when a source file is not formatted as .clang-format says. The
+# normal build is also installed into a temporary folder and packaged, and what that
+# gives is checked (scripts/check-install.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${PICTROVE_SKIP_DEPS:-0}" != 1 ]; then scripts/install-deps.sh; fi
@@ -11,13 +13,15 @@ git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror
 
 jobs=$(nproc)
 echo "== normal build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs"
+
+echo "== installation and package"
+scripts/check-install.sh build
 
 echo "== sanitizer build"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTROVE_SANITIZE=ON >/dev/null
-cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
 echo "== all tests passed"

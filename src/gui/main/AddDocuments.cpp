@@ -145,9 +145,15 @@ void DropFiles(shell::Form1& form, const QMimeData* data) {
     for (const QUrl& url : urls) {
         dropped.append(QDir::toNativeSeparators(url.toLocalFile()));
     }
+    AddDocumentPaths(form, dropped);
+}
 
+void AddDocumentPaths(shell::Form1& form, const QStringList& paths) {
+    if (g_walking) {
+        return;
+    }
     QPointer<shell::Form1> alive(&form);
-    for (const QString& path : std::as_const(dropped)) {
+    for (const QString& path : paths) {
         if (!alive) {
             return;
         }
@@ -155,16 +161,15 @@ void DropFiles(shell::Form1& form, const QMimeData* data) {
             form.ListView1->appendRow(path);
             continue;
         }
-        std::optional<QStringList> paths;
+        std::optional<QStringList> tree;
         {
             BusyWindow busy(form, false);
-            paths =
-                TreeDocumentPaths(path, QStringLiteral("*.*"), Collapse::None, eventLoopYield());
+            tree = TreeDocumentPaths(path, QStringLiteral("*.*"), Collapse::None, eventLoopYield());
         }
-        if (!paths || !alive) {
+        if (!tree || !alive) {
             return;  // the program is ending
         }
-        appendRows(form, *paths);
+        appendRows(form, *tree);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 class QMimeData;
 
 namespace pictrove::shell {
@@ -28,7 +30,13 @@ void AddAllWordFilesInFolder(shell::Form1& form);
 bool CanDropFiles(const QMimeData* data);
 
 // Adds each dropped file as it is, and every file of each dropped folder's tree except
-// names beginning with "~", in the order of the dropped items.
+// names beginning with "~", in the order of the dropped items (AddDocumentPaths).
 void DropFiles(shell::Form1& form, const QMimeData* data);
+
+// What a drop of these paths adds, in their order: a path that is no folder as it is
+// (existing or not), a folder's whole tree except names beginning with "~". The
+// documents named on the command line come this way too. Adds nothing while a folder
+// walk is going on.
+void AddDocumentPaths(shell::Form1& form, const QStringList& paths);
 
 }  // namespace pictrove::queue

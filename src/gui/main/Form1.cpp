@@ -81,8 +81,8 @@ void Form1::load() {
     loaded_ = true;
     ApplySkin(this);
     CenterForm(this);
-    const QString hand = ProgramFolder() + QDir::separator() + QStringLiteral("HAND-M.CUR");
-    if (FileExists(hand)) {
+    const QString hand = FindSupportFile(QStringLiteral("HAND-M.CUR"));
+    if (!hand.isEmpty()) {
         MousePointer.setCustomCursor(LoadCursorFile(hand));
     }
     MaybeOpenHomePage();

@@ -182,8 +182,8 @@ void Form2::load() {
     shell::SetButtonFaceColors(this);
     shell::CenterForm(this);
     setWindowTitle(QStringLiteral("Pictrove"));
-    const QString hand = shell::ProgramFolder() + QDir::separator() + QStringLiteral("HAND-M.CUR");
-    if (shell::FileExists(hand)) {
+    const QString hand = shell::FindSupportFile(QStringLiteral("HAND-M.CUR"));
+    if (!hand.isEmpty()) {
         MousePointer.setCustomCursor(shell::LoadCursorFile(hand));
     }
     // The default output folder is the user's home folder.

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTime>
 #include <QWidget>
@@ -43,6 +44,25 @@ void SetProgramFolderForTesting(const QString& folder) {
 QString ProgramFolder() {
     return g_programFolderOverride.isEmpty() ? QCoreApplication::applicationDirPath()
                                              : g_programFolderOverride;
+}
+
+QStringList SupportFolders() {
+    const QString program = ProgramFolder();
+    return {program,
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                QStringLiteral("/pictrove"),
+            QDir::cleanPath(program + QStringLiteral("/" PICTROVE_DATA_FROM_BIN))};
+}
+
+QString FindSupportFile(const QString& name) {
+    const QStringList folders = SupportFolders();
+    for (const QString& folder : folders) {
+        const QString path = folder + QDir::separator() + name;
+        if (QFileInfo(path).isFile()) {
+            return path;
+        }
+    }
+    return QString();
 }
 
 bool FileExists(const QString& path) {
@@ -91,11 +111,8 @@ void SetButtonFaceColors(QWidget* window) {
 }
 
 void ApplySkin(QWidget* mainWindow) {
-    const QString sep = QDir::separator();
-    const QString path =
-        ProgramFolder() + sep + QStringLiteral("x") + sep + QStringLiteral("o.cjs");
-    const QFileInfo info(path);
-    if (!info.isFile()) {
+    const QString path = FindSupportFile(QStringLiteral("x/o.cjs"));
+    if (path.isEmpty()) {
         return;
     }
     SetButtonFaceColors(mainWindow);

@@ -18,6 +18,16 @@ QString ProgramFolder();
 // Tests place support files beside a folder of their own.
 void SetProgramFolderForTesting(const QString& folder);
 
+// The folders a support file (HAND-M.CUR, x/o.cjs) is looked for in, first to last:
+// beside the executable (a portable copy, the build folder), the user's data folder
+// ($XDG_DATA_HOME/pictrove, by default ~/.local/share/pictrove), and the installed
+// data folder (share/pictrove beside the installed bin/, wherever the prefix is).
+QStringList SupportFolders();
+
+// The first of the support folders holding `name` (a relative path) as a regular
+// file; "" when none does.
+QString FindSupportFile(const QString& name);
+
 // True when the path names something whose modification time can be read; false for
 // "" and for a missing path. Never reports anything itself.
 bool FileExists(const QString& path);
@@ -31,8 +41,8 @@ void CenterForm(QWidget* window);
 // platform's button-face colour. Other controls keep theirs.
 void SetButtonFaceColors(QWidget* window);
 
-// Loads the skin beside the executable (x/o.cjs, a Qt style sheet) when it is a regular
-// file: recolours the main window and applies the sheet to the program. A missing file
+// Loads the skin (x/o.cjs, a Qt style sheet, found by FindSupportFile) when there is
+// one: recolours the main window and applies the sheet to the program. A missing file
 // or a folder of that name changes nothing.
 void ApplySkin(QWidget* mainWindow);
 

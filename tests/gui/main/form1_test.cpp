@@ -3,6 +3,7 @@
 #include "ScriptedServices.h"
 #include "gui/ui/ShellHelpers.h"
 
+#include <QDir>
 #include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -132,6 +133,16 @@ class Form1Test : public QObject {
         form.MousePointer.setKind(shell::kPointerCustom);
         QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(form.cursor().hotSpot(), QPoint(10, 0));
+    }
+
+    void handPointerComesFromTheInstalledDataFolder() {
+        const QString installed = programDir_->root() + QStringLiteral("/share/pictrove");
+        QVERIFY(QDir().mkpath(installed));
+        QVERIFY(QFile::copy(QStringLiteral(PICTROVE_RESOURCE_DIR "/HAND-M.CUR"),
+                            installed + QStringLiteral("/HAND-M.CUR")));
+        Form1 form;
+        form.load();
+        QVERIFY(form.MousePointer.hasCustomCursor());
     }
 
     void brokenCursorFileLeavesTheDefaultPointer() {

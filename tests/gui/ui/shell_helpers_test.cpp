@@ -104,6 +104,34 @@ class ShellHelpersTest : public QObject {
         qApp->setStyleSheet(QString());
     }
 
+    // Beside the executable first (a portable copy keeps its own files), then the user's
+    // data folder, then the installed data folder beside the installed bin/. A folder of
+    // the file's name is passed over.
+    void supportFilesAreLookedForInOrder() {
+        const QStringList folders = shell::SupportFolders();
+        QCOMPARE(folders.size(), 3);
+        QCOMPARE(folders[0], programDir_->path());
+        QCOMPARE(folders[1], QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                 QStringLiteral("/pictrove"));
+        QCOMPARE(folders[2], programDir_->root() + QStringLiteral("/share/pictrove"));
+        const QString name = QStringLiteral("x/o.cjs");
+        QCOMPARE(shell::FindSupportFile(name), QString());
+        QStringList expected;
+        for (qsizetype i = folders.size() - 1; i >= 0; --i) {
+            QVERIFY(QDir().mkpath(folders[i] + QStringLiteral("/x")));
+            QFile file(folders[i] + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+            QCOMPARE(shell::FindSupportFile(name), file.fileName());
+            expected.prepend(file.fileName());
+        }
+        QVERIFY(QFile::remove(expected[0]));
+        QVERIFY(QDir().mkpath(expected[0]));
+        QCOMPARE(shell::FindSupportFile(name), expected[1]);
+        QVERIFY(QDir(folders[1]).removeRecursively());
+        QCOMPARE(shell::FindSupportFile(name), expected[2]);
+    }
+
     void homePageOpensOnlyOnSeven_data() {
         QTest::addColumn<double>("fraction");
         QTest::addColumn<bool>("opens");
