@@ -18,7 +18,7 @@ Copyright: 2026 The Pictrove developers
 License: MIT
  ${licence_body}
 ")
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pictrove)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pictrove)
@@ -26,10 +26,11 @@ set(CPACK_PACKAGE_VENDOR "The Pictrove developers")
 set(CPACK_PACKAGE_CONTACT "The Pictrove developers <pictrove@example.org>")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://pictrove.example.org/)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pulls every picture out of many Word documents")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Pictrove queues Word documents (.doc .dot .docx .docm .dotx .dotm, RTF, ODT, Word 2003 \
-XML, Flat OPC), finds every picture in them without a word processor, previews them and \
-saves them all as BMP or JPEG files. pictrove-cli runs the same engine without a window.")
+set(CPACK_PACKAGE_DESCRIPTION [[
+Pictrove queues Word documents (.doc .dot .docx .docm .dotx .dotm, RTF, ODT,
+Word 2003 XML, Flat OPC), finds every picture in them without a word processor,
+previews them and saves them all as BMP or JPEG files. pictrove-cli runs the
+same engine without a window.]])
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

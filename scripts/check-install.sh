@@ -18,8 +18,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 "$prefix/bin/pictrove" --version
 desktop-file-validate "$prefix/share/applications/$id.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
+echo
 for page in pictrove pictrove-cli; do
-    warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1" 2>&1 >/dev/null)
+    warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     if [ -n "$warnings" ]; then
         echo "$page.1: $warnings" >&2
         exit 1
@@ -27,10 +28,12 @@ for page in pictrove pictrove-cli; do
 done
 subcommands=$(bash -c 'source "$1"; COMP_WORDS=(pictrove-cli ""); COMP_CWORD=1
     _pictrove_cli; echo "${COMPREPLY[*]}"' _ "$prefix/share/bash-completion/completions/pictrove-cli")
-case " $subcommands " in
-*" list "*" save "*) ;;
-*) echo "bash completion offers '$subcommands', not list and save" >&2; exit 1 ;;
-esac
+for sub in list save; do
+    case " $subcommands " in
+    *" $sub "*) ;;
+    *) echo "the bash completion offers '$subcommands', no $sub" >&2; exit 1 ;;
+    esac
+done
 for file in share/pictrove/HAND-M.CUR share/icons/hicolor/scalable/apps/$id.svg \
     share/icons/hicolor/{32x32,48x48,128x128,256x256}/apps/$id.png \
     share/mime/packages/$id.xml share/doc/pictrove/copyright; do
