@@ -47,6 +47,8 @@ QString ProgramFolder() {
 }
 
 QStringList SupportFolders() {
+    // PICTROVE_DATA_FROM_BIN: the installed data folder relative to the installed bin/,
+    // set by packaging/CMakeLists.txt from the install layout.
     const QString program = ProgramFolder();
     return {program,
             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
