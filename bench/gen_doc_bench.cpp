@@ -8,8 +8,9 @@
 // The documents mix inline JPEG pictures in the Data stream, an inline compressed EMF,
 // and floating JPEG pictures whose BLIPs lie in the WordDocument stream.
 
-#include "../tests/support/CfbBuilder.cpp"
-#include "../tests/support/DocBuilder.cpp"
+// The bench builds its documents with the tests' own builders.
+#include "../tests/support/CfbBuilder.cpp"  // NOLINT(bugprone-suspicious-include)
+#include "../tests/support/DocBuilder.cpp"  // NOLINT(bugprone-suspicious-include)
 #include "core/formats/doc/DocReader.h"
 
 #include <QBuffer>
@@ -146,11 +147,12 @@ int main(int argc, char** argv) {
                      "--time FILE...\n");
         return 2;
     }
-    const QString out = args[0];
+    const QString& out = args[0];
     const int count = args.size() > 1 ? args[1].toInt() : 50;
     const int pictures = args.size() > 2 ? args[2].toInt() : 10;
     QDir().mkpath(out);
     std::vector<QByteArray> photos;
+    photos.reserve(8);
     for (int i = 0; i < 8; ++i)
         photos.push_back(photo(QSize(640 + 64 * i, 480 + 48 * i), quint32(i + 1)));
     for (int n = 0; n < count; ++n) {

@@ -211,7 +211,7 @@ QByteArray minimalEmf(QSize frame) {
 
 QByteArray minimalBareWmf(QSize ext) {
     QByteArray r;
-    auto record = [&](quint16 function, QList<qint16> params) {
+    auto record = [&](quint16 function, const QList<qint16>& params) {
         add32(r, quint32(3 + params.size()));
         add16(r, function);
         for (qint16 p : params)
