@@ -672,8 +672,8 @@ void Player::closeFigure() {
 
 void Player::finishPath(bool stroke, bool fill) {
     inPath_ = false;
-    QPainterPath path = std::move(path_);
-    path_ = QPainterPath();
+    QPainterPath path;
+    path.swap(path_);  // leaves the current path empty
     if (path.isEmpty())
         return;
     path.setFillRule(dc_.polyFill == Winding ? Qt::WindingFill : Qt::OddEvenFill);
@@ -682,8 +682,8 @@ void Player::finishPath(bool stroke, bool fill) {
 
 void Player::selectClipPath(int mode) {
     inPath_ = false;
-    QPainterPath path = std::move(path_);
-    path_ = QPainterPath();
+    QPainterPath path;
+    path.swap(path_);  // leaves the current path empty
     path.setFillRule(dc_.polyFill == Winding ? Qt::WindingFill : Qt::OddEvenFill);
     combineClip(pathRegion(path, image_.rect()), mode);
 }

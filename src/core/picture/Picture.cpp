@@ -242,7 +242,7 @@ QImage Picture::toImage(QString* error) const {
             *error = QStringLiteral("there is nothing to draw");
         return {};
     }
-    const QImage decoded =
+    QImage decoded =  // not const, so that the return below moves it
         isMetafile() ? metafile::render(bytes, storedSize_) : decodeRaster(bytes, format_);
     if (decoded.isNull()) {
         if (error)

@@ -23,6 +23,7 @@ struct Parsed {
     T value{};
 
     bool ok() const { return status == word::OpenStatus::Ok; }
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): moved; clang-tidy 14 misses it here
     static Parsed fail(word::OpenStatus s, QString why) {
         Parsed p;
         p.status = s;
