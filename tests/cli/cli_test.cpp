@@ -33,7 +33,7 @@ Run cli(const QStringList& args) {
 }
 
 QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
+    QString path = dir.filePath(name);
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     f.write(bytes);

@@ -11,7 +11,7 @@ QString CollapseDoubledSeparators(const QString& path) {
 }
 
 QStringList SelectionPaths(const QString& selection) {
-    const QStringList parts = selection.split(QChar(u'\0'));
+    QStringList parts = selection.split(QChar(u'\0'));
     if (parts.size() == 1) {
         return parts;
     }

@@ -59,7 +59,7 @@ QStringList SupportFolders() {
 QString FindSupportFile(const QString& name) {
     const QStringList folders = SupportFolders();
     for (const QString& folder : folders) {
-        const QString path = folder + QDir::separator() + name;
+        QString path = folder + QDir::separator() + name;
         if (QFileInfo(path).isFile()) {
             return path;
         }

@@ -87,7 +87,7 @@ class CorpusTest : public QObject {
             const QStringList f = line.split(u'\t');
             if (f.size() < 6)
                 continue;
-            const QString file = f[0];
+            const QString& file = f[0];
             if (file.endsWith(u".doc") || file.endsWith(u".dot"))
                 continue;  // the binary format has its own reader and its own test
             ++compared;

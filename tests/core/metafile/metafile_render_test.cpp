@@ -16,8 +16,7 @@ using test::WmfBuilder;
 namespace {
 
 constexpr quint32 kNullPen = 0x80000008u;
-constexpr quint32 kBlackBrush = 0x80000004u;
-const QColor kRed(220, 20, 30), kBlue(20, 40, 200), kGreen(30, 160, 40);
+const QColor kRed(220, 20, 30), kBlue(20, 40, 200);
 
 QImage renderAtFrame(const QByteArray& bytes) {
     const auto size = metafile::frameSizePx(bytes);

@@ -24,7 +24,7 @@ constexpr quint16 kWmf = 0xF01B;
 constexpr quint16 kPib = 0x0104;
 
 // An inline shape of one PNG in the Data stream.
-QByteArray inlinePngPicf(const QByteArray& png, QList<QPair<quint16, qint32>> extra = {},
+QByteArray inlinePngPicf(const QByteArray& png, const QList<QPair<quint16, qint32>>& extra = {},
                          qint32 pib = 1) {
     ArtShapeParams s;
     s.spid = 0x401;
