@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs clang-tidy with the checks of .clang-tidy over the C++ sources of a configured
 # and built dev build (the tests include files that the build generates). Too slow for
-# every CI run: see the README's "Builds" for the figures.
+# every CI run (README, "Builds").
 # Usage: scripts/tidy.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
