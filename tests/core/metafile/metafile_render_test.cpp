@@ -16,7 +16,7 @@ using test::WmfBuilder;
 namespace {
 
 constexpr quint32 kNullPen = 0x80000008u;
-const QColor kRed(220, 20, 30), kBlue(20, 40, 200);
+const QColor kRed(220, 20, 30), kBlue(20, 40, 200), kGreen(30, 160, 40);
 
 QImage renderAtFrame(const QByteArray& bytes) {
     const auto size = metafile::frameSizePx(bytes);
