@@ -1,7 +1,7 @@
 // pictrove-cli: the headless way into the document engine.
 //
-//   pictrove-cli list FILE...
-//   pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...
+//   pictrove-cli list [--jobs N] FILE...
+//   pictrove-cli save --format bmp|jpg|original [--quality N] [--jobs N] --out DIR FILE...
 //   pictrove-cli scan FOLDER [--ext EXT]
 //
 // For each document, in order, runs the extraction's own engine sequence and prints one
@@ -11,6 +11,7 @@
 #include "core/extract/DocumentExtraction.h"
 #include "core/extract/FieldEscape.h"
 #include "core/platform/Allocator.h"
+#include "core/platform/InOrder.h"
 #include "core/platform/PathText.h"
 #include "core/platform/TemporaryFiles.h"
 #include "core/save/SaveResults.h"
@@ -18,18 +19,22 @@
 #include "core/scan/DirectoryListing.h"
 #include "core/scan/DocumentPaths.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QTextStream>
 
 #include <unistd.h>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
 const char kUsage[] =
-    "usage: pictrove-cli list FILE...\n"
-    "       pictrove-cli save --format bmp|jpg [--quality N] --out DIR FILE...\n"
+    "usage: pictrove-cli list [--jobs N] FILE...\n"
+    "       pictrove-cli save --format bmp|jpg|original [--quality N] [--jobs N] --out DIR "
+    "FILE...\n"
     "       pictrove-cli scan FOLDER [--ext EXT]\n";
 
 void printHelp(QTextStream& out) {
@@ -50,10 +55,15 @@ void printHelp(QTextStream& out) {
            "save extracts the pictures of the documents exactly as the program's window\n"
            "does and writes them into DIR as NAME_NUMBER.bmp or .jpg (NAME is the\n"
            "document's file name without its extension), JPEG at quality N (0 to 100,\n"
-           "default 85). It ends with the window's message: 'Done.' and how many files\n"
-           "were written where, 'Output folder not exists.' or the error of a failed\n"
-           "write. Its temporary files go to a private folder in $TMPDIR (else /tmp);\n"
-           "when none can be made, nothing is saved.\n"
+           "default 85). --format original writes each picture as the document stores it\n"
+           "(.png .jpg .gif .tif .bmp .emf .wmf), or as a PNG of what the window shows\n"
+           "when the document crops it. It ends with the window's message: 'Done.' and\n"
+           "how many files were written where, 'Output folder not exists.' or the error\n"
+           "of a failed write. Its temporary files go to a private folder in $TMPDIR\n"
+           "(else /tmp); when none can be made, nothing is saved.\n"
+           "\n"
+           "--jobs N reads N documents (and save converts N pictures) at once; the\n"
+           "default is the number of cores. The output is the same for every N.\n"
            "\n"
            "scan prints the documents that 'Add All Word Files In Folder' would add for\n"
            "FOLDER and the extension EXT (default doc), one per line and in the same\n"
@@ -70,6 +80,10 @@ void printHelp(QTextStream& out) {
            "                                            but could not be read (damaged, a\n"
            "                                            wrong checksum, over the limits);\n"
            "                                            it is left out, the rest goes on\n"
+           "  pictrove-cli: DOCUMENT: picture N: not saved: REASON\n"
+           "                                            save skipped that row (a damaged\n"
+           "                                            picture, a name too long, a folder\n"
+           "                                            in the way); the rest goes on\n"
            "DOCUMENT is escaped as in the document column.\n"
            "\n"
            "SIGINT, SIGTERM and SIGHUP end the tool at once: its temporary folder and a\n"
@@ -83,7 +97,8 @@ void printHelp(QTextStream& out) {
            "           be made, the save failed (output folder missing, a write that\n"
            "           failed), or scan's FOLDER is no folder\n"
            "  2        the command line is wrong (nothing was done)\n"
-           "  3        every document was read, but a picture in one could not be\n"
+           "  3        every document was read, but a picture in one could not be read\n"
+           "           or saved\n"
            "  128 + S  ended by signal S (130 for SIGINT, 143 for SIGTERM)\n"
            "When several apply: 2 ends the tool before anything is done; 1 wins over 3;\n"
            "a signal's status replaces all.\n"
@@ -173,6 +188,17 @@ int scanFolder(const QStringList& args, QTextStream& out, QTextStream& err) {
     return kAllRead;
 }
 
+// Parses the value of --jobs; nullopt (with the reason in *why) when it is no count.
+std::optional<int> parseJobs(const QString& value, QString* why) {
+    bool ok = false;
+    const int jobs = value.toInt(&ok);
+    if (!ok || jobs < 1 || jobs > 1024) {
+        *why = QStringLiteral("--jobs must be a whole number from 1 to 1024");
+        return std::nullopt;
+    }
+    return jobs;
+}
+
 struct SaveArguments {
     pictrove::results::SaveOptions options;
     QStringList files;
@@ -203,13 +229,27 @@ std::optional<SaveArguments> parseSave(const QStringList& args, QString* why) {
             if (!value(&v)) {
                 return std::nullopt;
             }
-            if (v != u"bmp" && v != u"jpg") {
-                *why = QStringLiteral("--format must be bmp or jpg");
+            using pictrove::results::OutputFormat;
+            if (v == u"bmp") {
+                parsed.options.format = OutputFormat::Bmp;
+            } else if (v == u"jpg") {
+                parsed.options.format = OutputFormat::Jpg;
+            } else if (v == u"original") {
+                parsed.options.format = OutputFormat::Original;
+            } else {
+                *why = QStringLiteral("--format must be bmp, jpg or original");
                 return std::nullopt;
             }
-            parsed.options.format = v == u"jpg" ? pictrove::results::OutputFormat::Jpg
-                                                : pictrove::results::OutputFormat::Bmp;
             haveFormat = true;
+        } else if (a == u"--jobs") {
+            if (!value(&v)) {
+                return std::nullopt;
+            }
+            const std::optional<int> jobs = parseJobs(v, why);
+            if (!jobs) {
+                return std::nullopt;
+            }
+            parsed.options.jobs = *jobs;
         } else if (a == u"--quality") {
             if (!value(&v)) {
                 return std::nullopt;
@@ -254,29 +294,55 @@ int saveDocuments(const SaveArguments& args, QTextStream& out, QTextStream& err)
         err << "pictrove-cli: " << platform::noTemporaryFolderMessage(temporary) << '\n';
         return kFailed;
     }
-    extract::ExtractionEnvironment env = extract::defaultEnvironment(temporary.path());
-    env.yield = nullptr;  // no window to keep alive
+    // Documents are read ahead on the other threads and saved in the order given, so
+    // that memory holds the pictures of about as many documents as there are jobs.
+    struct Extracted {
+        extract::ResultStore store;
+        extract::DocumentOutcome outcome;
+    };
+    const int threads = platform::threadsFor(args.options.jobs);
+    std::vector<std::unique_ptr<Extracted>> extracted(std::size_t(args.files.size()));
     results::SaveSession session;
     int status = kAllRead;
-    for (qsizetype i = 0; i < args.files.size(); ++i) {
-        const QString& file = args.files[i];
-        if (showProgress) {
-            err << "[" << (i + 1) << "/" << args.files.size() << "] " << extract::EscapeField(file)
-                << '\n';
+    platform::inOrder(
+        extracted.size(), threads, std::size_t(threads),
+        [&](std::size_t i) {
+            // Each document gets its own temporary folder and picture store (a store is
+            // for one thread).
+            const QString folder = QDir(temporary.path()).filePath(QString::number(i));
+            QDir().mkdir(folder);
+            extract::ExtractionEnvironment env = extract::defaultEnvironment(folder);
+            env.yield = nullptr;  // no window to keep alive
+            auto result = std::make_unique<Extracted>();
+            int counter = 1;
+            result->outcome = extract::ExtractImagesFromDocument(args.files[qsizetype(i)], counter,
+                                                                 result->store, env);
+            QDir(folder).removeRecursively();
+            extracted[i] = std::move(result);
+        },
+        [&](std::size_t i) {
+            const QString& file = args.files[qsizetype(i)];
+            const std::unique_ptr<Extracted> document = std::move(extracted[i]);
+            if (showProgress) {
+                err << "[" << (i + 1) << "/" << args.files.size() << "] "
+                    << extract::EscapeField(file) << '\n';
+                err.flush();
+            }
+            status = worse(status, reportProblems(file, document->outcome, out, err));
+            const results::SaveOutcome saved =
+                results::SaveResults(document->store, args.options, {}, &session);
+            for (const results::RowFailure& row : saved.notSaved) {
+                err << "pictrove-cli: " << extract::EscapeField(row.document) << ": picture "
+                    << row.number << ": not saved: " << row.reason << '\n';
+                status = worse(status, kPictureUnreadable);
+            }
             err.flush();
-        }
-        extract::ResultStore store;
-        int counter = 1;
-        const extract::DocumentOutcome outcome =
-            extract::ExtractImagesFromDocument(file, counter, store, env);
-        status = worse(status, reportProblems(file, outcome, out, err));
-        const results::SaveOutcome saved = results::SaveResults(store, args.options, {}, &session);
-        total.written += saved.written;
-        total.withoutPicture += saved.withoutPicture;
-        if (saved.status != results::SaveStatus::Done) {
-            err << "pictrove-cli: " << saved.message() << '\n';
-            return kFailed;
-        }
+            total.add(saved);
+            return saved.status == results::SaveStatus::Done;
+        });
+    if (total.status != results::SaveStatus::Done) {
+        err << "pictrove-cli: " << total.message() << '\n';
+        return kFailed;
     }
     out << total.message() << '\n';
     return status;
@@ -330,10 +396,20 @@ int main(int argc, char** argv) {
         return saveDocuments(*parsed, out, err);
     }
     QStringList files;
+    int jobs = 0;
     bool optionsEnded = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (!optionsEnded && args[i] == u"--") {
             optionsEnded = true;
+        } else if (!optionsEnded && args[i] == u"--jobs") {
+            QString why = QStringLiteral("--jobs needs a value");
+            const std::optional<int> parsed =
+                i + 1 < args.size() ? parseJobs(args[++i], &why) : std::nullopt;
+            if (!parsed) {
+                err << "pictrove-cli: " << why << '\n' << kUsage;
+                return kBadCommandLine;
+            }
+            jobs = *parsed;
         } else if (!optionsEnded && args[i].startsWith(u'-') && args[i] != u"-") {
             err << "pictrove-cli: unknown option " << args[i] << '\n' << kUsage;
             return kBadCommandLine;
@@ -351,8 +427,29 @@ int main(int argc, char** argv) {
     out << "document\tnumber\tkind\tindex\tformat\twidth\theight\n";
     int status = kAllRead;
     const pictrove::extract::EngineEnvironment engine = pictrove::extract::realEngine();
-    for (const QString& file : std::as_const(files))
-        status = worse(status, listDocument(file, engine, out, err));
+    // Documents are read on several threads; what each prints waits for the ones before.
+    struct Listing {
+        QString rows, errors;
+        int status = kAllRead;
+    };
+    const int threads = pictrove::platform::threadsFor(jobs);
+    std::vector<Listing> listings(std::size_t(files.size()));
+    pictrove::platform::inOrder(
+        listings.size(), threads, std::size_t(2 * threads),
+        [&](std::size_t i) {
+            Listing& listing = listings[i];
+            QTextStream rows(&listing.rows), errors(&listing.errors);
+            listing.status = listDocument(files[qsizetype(i)], engine, rows, errors);
+        },
+        [&](std::size_t i) {
+            const Listing listing = std::move(listings[i]);
+            out << listing.rows;
+            out.flush();
+            err << listing.errors;
+            err.flush();
+            status = worse(status, listing.status);
+            return true;
+        });
     out.flush();
     return status;
 }

@@ -199,20 +199,86 @@ class CliTest : public QObject {
         }
     }
 
+    void save_names_each_row_it_could_not_save_and_goes_on() {
+        QTemporaryDir dir;
+        const QByteArray png = test::pngBytes({64, 64}, Qt::red);
+        test::DocxPackage pkg;
+        // The first picture's header is sound, its data cut short.
+        pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"), png.left(45)},
+                     {QStringLiteral("rId2"), QStringLiteral("media/b.png"), png}};
+        pkg.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId2"));
+        const QString a = write(dir, QStringLiteral("a.docx"), test::makeDocx(pkg));
+        const QString b = write(dir, QStringLiteral("b.docx"), test::makeDocx(pkg));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
+        const QString out = dir.filePath(QStringLiteral("out"));
+        const Run r = cli({QStringLiteral("save"), QStringLiteral("--format"),
+                           QStringLiteral("bmp"), QStringLiteral("--out"), out, a, b});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{"a_2.bmp", "b_2.bmp"}));
+        const QStringList lines = r.err.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(
+            lines[0].startsWith(QStringLiteral("pictrove-cli: %1: picture 1: not saved: ").arg(a)),
+            qPrintable(r.err));
+        QVERIFY2(
+            lines[1].startsWith(QStringLiteral("pictrove-cli: %1: picture 1: not saved: ").arg(b)),
+            qPrintable(r.err));
+        QCOMPARE(r.out,
+                 QStringLiteral("Done.\n\n2 rows had a damaged picture and were not saved.\n"));
+    }
+
+    void one_job_and_two_jobs_give_the_same_output_over_the_corpus() {
+        const QString corpus = test::corpusDir();
+        if (corpus.isEmpty())
+            QSKIP("no corpus beside this checkout");
+        QStringList files;
+        for (const QFileInfo& f : QDir(corpus).entryInfoList(QDir::Files, QDir::Name))
+            files.append(f.absoluteFilePath());
+        const QStringList jobs1{QStringLiteral("--jobs"), QStringLiteral("1")};
+        const QStringList jobs2{QStringLiteral("--jobs"), QStringLiteral("2")};
+        const Run list1 = cli(QStringList{QStringLiteral("list")} + jobs1 + files);
+        const Run list2 = cli(QStringList{QStringLiteral("list")} + jobs2 + files);
+        QCOMPARE(list2.exitCode, list1.exitCode);
+        QCOMPARE(list2.out, list1.out);
+        QCOMPARE(list2.err, list1.err);
+        for (const QString& format : {QStringLiteral("jpg"), QStringLiteral("original")}) {
+            QTemporaryDir one, two;
+            const QStringList save{QStringLiteral("save"), QStringLiteral("--format"), format};
+            const Run save1 =
+                cli(save + jobs1 + QStringList{QStringLiteral("--out"), one.path()} + files);
+            const Run save2 =
+                cli(save + jobs2 + QStringList{QStringLiteral("--out"), two.path()} + files);
+            QCOMPARE(save2.exitCode, save1.exitCode);
+            QCOMPARE(save2.out, save1.out);
+            QCOMPARE(save2.err.replace(two.path(), QString()),
+                     save1.err.replace(one.path(), QString()));
+            const QStringList names = QDir(one.path()).entryList(QDir::Files, QDir::Name);
+            QVERIFY(!names.isEmpty());
+            QCOMPARE(QDir(two.path()).entryList(QDir::Files, QDir::Name), names);
+            for (const QString& name : names) {
+                QFile x(QDir(one.path()).filePath(name)), y(QDir(two.path()).filePath(name));
+                QVERIFY(x.open(QIODevice::ReadOnly) && y.open(QIODevice::ReadOnly));
+                QVERIFY2(x.readAll() == y.readAll(), qPrintable(name));
+            }
+        }
+    }
+
     void options_behave_as_a_unix_tool() {
         const Run help = cli({QStringLiteral("--help")});
         QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.startsWith(QStringLiteral("usage: pictrove-cli list FILE...")));
+        QVERIFY(help.out.startsWith(QStringLiteral("usage: pictrove-cli list [--jobs N] FILE...")));
         const Run version = cli({QStringLiteral("--version")});
         QCOMPARE(version.exitCode, 0);
         QVERIFY(version.out.startsWith(QStringLiteral("pictrove-cli ")));
         for (const QStringList& args :
              {QStringList{}, QStringList{QStringLiteral("list")},
               QStringList{QStringLiteral("show"), QStringLiteral("x")},
-              QStringList{QStringLiteral("list"), QStringLiteral("--bogus")}}) {
+              QStringList{QStringLiteral("list"), QStringLiteral("--bogus")},
+              QStringList{QStringLiteral("list"), QStringLiteral("--jobs"), QStringLiteral("0"),
+                          QStringLiteral("x")}}) {
             const Run r = cli(args);
             QCOMPARE(r.exitCode, 2);
-            QVERIFY(r.err.contains(QStringLiteral("usage: pictrove-cli list FILE...")));
+            QVERIFY(r.err.contains(QStringLiteral("usage: pictrove-cli list [--jobs N] FILE...")));
             QVERIFY(r.out.isEmpty());
         }
     }

@@ -3,7 +3,7 @@
 namespace pictrove::picture {
 
 Clipboard& processClipboard() {
-    static Clipboard clipboard;
+    thread_local Clipboard clipboard;
     return clipboard;
 }
 

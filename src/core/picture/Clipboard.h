@@ -21,7 +21,8 @@ class Clipboard {
     Picture picture_;
 };
 
-// The one clipboard of this process.
+// The clipboard of the calling thread: documents read at once on several threads each
+// copy into their own. The program's windows use only the GUI thread's.
 Clipboard& processClipboard();
 
 }  // namespace pictrove::picture

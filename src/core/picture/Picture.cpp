@@ -223,8 +223,13 @@ QImage decodeRaster(const QByteArray& bytes, Format format) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
-    // Our own limit was checked against the header; let the reader go that far.
-    QImageReader::setAllocationLimit(int(kMaxDecodedBytes / (1024 * 1024)));
+    // Our own limit was checked against the header; let the reader go that far. Set
+    // once: pictures are decoded on several threads at once and the limit is global.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(int(kMaxDecodedBytes / (1024 * 1024)));
+        return true;
+    }();
+    Q_UNUSED(limitSet);
     return reader.read();
 }
 

@@ -50,7 +50,7 @@ BmpReadResult failure(BmpStatus status, QString message) {
 
 }  // namespace
 
-BmpWriteResult writeBmp(const QImage& image, const QString& path) {
+BmpWriteResult encodeBmp(const QImage& image, QByteArray& bytes) {
     if (image.isNull()) {
         return {BmpStatus::NullImage, QStringLiteral("There is no picture to write.")};
     }
@@ -67,7 +67,7 @@ BmpWriteResult writeBmp(const QImage& image, const QString& path) {
         return {BmpStatus::TooLarge, QStringLiteral("The picture is too large for a BMP file.")};
     }
 
-    QByteArray bytes(fileSize, Qt::Uninitialized);
+    bytes = QByteArray(fileSize, Qt::Uninitialized);
     char* out = bytes.data();
     // BITMAPFILEHEADER
     out[0] = 'B';
@@ -102,7 +102,14 @@ BmpWriteResult writeBmp(const QImage& image, const QString& path) {
         }
         std::memset(dst, 0, size_t(stride - 3 * width));
     }
+    return {};
+}
 
+BmpWriteResult writeBmp(const QImage& image, const QString& path) {
+    QByteArray bytes;
+    if (const BmpWriteResult encoded = encodeBmp(image, bytes); !encoded.ok()) {
+        return encoded;
+    }
     QString reason;
     if (!platform::replaceFile(path, {bytes}, &reason)) {
         return {BmpStatus::CannotWrite, QStringLiteral("Cannot write %1: %2").arg(path, reason)};

@@ -41,6 +41,9 @@ struct BmpReadResult {
 // so a failure leaves no partial file.
 BmpWriteResult writeBmp(const QImage& image, const QString& path);
 
+// The same file's bytes in memory, in `bytes` (untouched unless the result is Ok).
+BmpWriteResult encodeBmp(const QImage& image, QByteArray& bytes);
+
 // Reads an uncompressed 24- or 32-bit BMP with a BITMAPINFOHEADER or a later header,
 // bottom-up or top-down (the unused fourth byte of 32-bit pixels is ignored). Other
 // BMP kinds give Unsupported, so that a caller may hand them to a general decoder.

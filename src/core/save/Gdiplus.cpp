@@ -88,7 +88,7 @@ Status readQuality(const EncoderParameters* params, std::uint32_t& quality) {
 }
 
 Status encodeJpeg(const QImage& pixels, std::uint32_t quality, TjBuffer& out) {
-    if (pixels.width() > 65535 || pixels.height() > 65535) {
+    if (pixels.width() > kMaxJpegSide || pixels.height() > kMaxJpegSide) {
         return Status::ValueOverflow;
     }
     const QImage rgb = opaqueOnWhite(pixels);
@@ -220,8 +220,11 @@ Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, HPALETTE hpal, GpBitmap** bitmap
     return Status::Ok;
 }
 
-Status GdipSaveImageToFile(GpImage* image, const char16_t* filename, const CLSID* clsidEncoder,
-                           const EncoderParameters* encoderParams) {
+namespace {
+
+// Encodes the image as GdipSaveImageToFile and GdipSaveImageToStream promise.
+Status encodeImage(GpImage* image, const CLSID* clsidEncoder,
+                   const EncoderParameters* encoderParams, TjBuffer& jpeg) {
     QImage pixels;
     {
         Registry& r = registry();
@@ -230,7 +233,7 @@ Status GdipSaveImageToFile(GpImage* image, const char16_t* filename, const CLSID
             return Status::GdiplusNotInitialized;
         }
         const auto it = r.images.find(image);
-        if (!image || it == r.images.end() || !filename || !clsidEncoder) {
+        if (!image || it == r.images.end() || !clsidEncoder) {
             return Status::InvalidParameter;
         }
         pixels = static_cast<const GpBitmap&>(*it->second).pixels();
@@ -244,11 +247,34 @@ Status GdipSaveImageToFile(GpImage* image, const char16_t* filename, const CLSID
     if (const Status s = readQuality(encoderParams, quality); s != Status::Ok) {
         return s;
     }
+    return encodeJpeg(pixels, quality, jpeg);
+}
+
+}  // namespace
+
+Status GdipSaveImageToFile(GpImage* image, const char16_t* filename, const CLSID* clsidEncoder,
+                           const EncoderParameters* encoderParams) {
+    if (!filename) {
+        return Status::InvalidParameter;
+    }
     TjBuffer jpeg;
-    if (const Status s = encodeJpeg(pixels, quality, jpeg); s != Status::Ok) {
+    if (const Status s = encodeImage(image, clsidEncoder, encoderParams, jpeg); s != Status::Ok) {
         return s;
     }
     return writeFile(QString::fromUtf16(filename), jpeg);
+}
+
+Status GdipSaveImageToStream(GpImage* image, IStream* stream, const CLSID* clsidEncoder,
+                             const EncoderParameters* encoderParams) {
+    if (!stream) {
+        return Status::InvalidParameter;
+    }
+    TjBuffer jpeg;
+    if (const Status s = encodeImage(image, clsidEncoder, encoderParams, jpeg); s != Status::Ok) {
+        return s;
+    }
+    stream->append(reinterpret_cast<const char*>(jpeg.data), qsizetype(jpeg.size));
+    return Status::Ok;
 }
 
 Status GdipDisposeImage(GpImage* image) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 
 #include <cstdint>
@@ -102,6 +103,12 @@ class GpBitmap final : public GpImage {
     QImage pixels_;
 };
 
+// Our stream: the bytes an encoder appends to, as it writes to an IStream.
+using IStream = QByteArray;
+
+// The largest side of a JPEG image in pixels (libjpeg's limit; the format's own is 65535).
+inline constexpr int kMaxJpegSide = 65500;
+
 // Value types of an encoder parameter, numbered as GDI+ numbers them.
 enum EncoderParameterValueType : ULONG {
     EncoderParameterValueTypeByte = 1,
@@ -150,11 +157,16 @@ Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, HPALETTE hpal, GpBitmap** bitmap
 // Statuses: GdiplusNotInitialized without a live start; InvalidParameter for a null
 // or unknown image, a null file name or encoder, a malformed or unknown parameter or a
 // quality above 100; UnknownImageFormat for a CLSID that names no encoder; ValueOverflow for a
-// bitmap larger than JPEG can hold (65535 pixels a side); GenericError when the encoder fails;
-// Win32Error when the file cannot be created, written or renamed into place (a missing folder among
-// them).
+// bitmap larger than JPEG can hold (kMaxJpegSide pixels a side); GenericError when the encoder
+// fails; Win32Error when the file cannot be created, written or renamed into place (a missing
+// folder among them).
 Status GdipSaveImageToFile(GpImage* image, const char16_t* filename, const CLSID* clsidEncoder,
                            const EncoderParameters* encoderParams);
+
+// The same encoding, appended to the stream instead of written to a file. Statuses as
+// above, without Win32Error; InvalidParameter for a null stream.
+Status GdipSaveImageToStream(GpImage* image, IStream* stream, const CLSID* clsidEncoder,
+                             const EncoderParameters* encoderParams);
 
 // Releases an image made by GdipCreateBitmapFromHBITMAP. InvalidParameter for an
 // unknown image.

@@ -6,8 +6,12 @@ namespace pictrove::results {
 
 namespace gp = pictrove::gdiplus;
 
-std::optional<SaveError> SaveJPGFile(const QImage& picture, const QString& fileName,
-                                     std::uint8_t quality) {
+namespace {
+
+// GDI+'s sequence around one save: start-up, a bitmap from the picture's handle, the
+// JPEG encoder with one quality parameter handed to `save`, release, shut-down.
+template <typename Save>
+std::optional<SaveError> throughGdiplus(const QImage& picture, std::uint8_t quality, Save save) {
     gp::Status status = gp::Status::Ok;
 
     gp::GdiplusStartupInput startup;  // version 1, no callback, nothing suppressed
@@ -28,8 +32,7 @@ std::optional<SaveError> SaveJPGFile(const QImage& picture, const QString& fileN
             params.Parameter[0].NumberOfValues = 1;
             params.Parameter[0].Type = gp::EncoderParameterValueTypeLong;
             params.Parameter[0].Value = &quality32;
-            const std::u16string path = fileName.toStdU16String();
-            status = gp::GdipSaveImageToFile(bitmap, path.c_str(), &encoder, &params);
+            status = save(bitmap, encoder, params);
             gp::GdipDisposeImage(bitmap);
         }
         gp::GdiplusShutdown(token);
@@ -39,6 +42,31 @@ std::optional<SaveError> SaveJPGFile(const QImage& picture, const QString& fileN
     }
     return SaveError{kSaveJpgErrorNumber, QStringLiteral("Cannot save the image. GDI+ Error:") +
                                               QString::number(static_cast<int>(status))};
+}
+
+}  // namespace
+
+std::optional<SaveError> SaveJPGFile(const QImage& picture, const QString& fileName,
+                                     std::uint8_t quality) {
+    const std::u16string path = fileName.toStdU16String();
+    return throughGdiplus(
+        picture, quality,
+        [&](gp::GpBitmap* bitmap, const gp::CLSID& encoder, const gp::EncoderParameters& params) {
+            return gp::GdipSaveImageToFile(bitmap, path.c_str(), &encoder, &params);
+        });
+}
+
+std::optional<SaveError> EncodeJPG(const QImage& picture, std::uint8_t quality, QByteArray& bytes) {
+    QByteArray stream;
+    std::optional<SaveError> error = throughGdiplus(
+        picture, quality,
+        [&](gp::GpBitmap* bitmap, const gp::CLSID& encoder, const gp::EncoderParameters& params) {
+            return gp::GdipSaveImageToStream(bitmap, &stream, &encoder, &params);
+        });
+    if (!error) {
+        bytes = std::move(stream);
+    }
+    return error;
 }
 
 }  // namespace pictrove::results

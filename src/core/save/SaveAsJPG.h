@@ -2,6 +2,7 @@
 
 #include "core/save/SaveError.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -24,5 +25,10 @@ inline constexpr int kSaveJpgErrorNumber = 5;
 // leaves no file behind. The picture stays the caller's.
 [[nodiscard]] std::optional<SaveError> SaveJPGFile(const QImage& picture, const QString& fileName,
                                                    std::uint8_t quality);
+
+// The same JPEG, by the same sequence, into `bytes` instead of a file (untouched on an
+// error); errors as above.
+[[nodiscard]] std::optional<SaveError> EncodeJPG(const QImage& picture, std::uint8_t quality,
+                                                 QByteArray& bytes);
 
 }  // namespace pictrove::results

@@ -90,16 +90,20 @@ Form2::Form2(QWidget* mainWindow, QWidget* parent) : QWidget(parent), mainWindow
     }
 
     Frame2 = new QGroupBox(QStringLiteral("Save Output Files As"), this);
-    Frame2->setGeometry(8, 480, 160, 49);
+    // Wide enough for the third choice after BMP and JPG; the quality controls to its
+    // right start where it ends.
+    Frame2->setGeometry(8, 480, 232, 49);
     Option1 = new QRadioButton(QStringLiteral("BMP"), Frame2);
     Option1->setGeometry(16, 18, 53, 22);
     Option1->setChecked(true);
     Option2 = new QRadioButton(QStringLiteral("JPG"), Frame2);
     Option2->setGeometry(96, 18, 45, 22);
+    Option3 = new QRadioButton(QStringLiteral("Original"), Frame2);
+    Option3->setGeometry(152, 18, 72, 22);
     Label5 = new QLabel(this);
-    Label5->setGeometry(176, 480, 169, 17);
+    Label5->setGeometry(248, 480, 169, 17);
     Slider1 = new QSlider(Qt::Horizontal, this);
-    Slider1->setGeometry(176, 496, 352, 32);
+    Slider1->setGeometry(248, 496, 280, 32);
     Slider1->setRange(0, 100);
     Slider1->setValue(85);
     showQuality(Slider1->value());
@@ -119,23 +123,16 @@ Form2::Form2(QWidget* mainWindow, QWidget* parent) : QWidget(parent), mainWindow
     Creator = new QLabel(this);
     Creator->setGeometry(584, 0, 17, 17);
 
-    const std::pair<QWidget*, const char*> names[] = {{ListView1, "ListView1"},
-                                                      {Label3, "Label3"},
-                                                      {Picture2, "Picture2"},
-                                                      {Picture1, "Picture1"},
-                                                      {VScroll1, "VScroll1"},
-                                                      {HScroll1, "HScroll1"},
-                                                      {Frame2, "Frame2"},
-                                                      {Option1, "Option1"},
-                                                      {Option2, "Option2"},
-                                                      {Label5, "Label5"},
-                                                      {Slider1, "Slider1"},
-                                                      {Frame1, "Frame1"},
-                                                      {Text1, "Text1"},
-                                                      {PushButton7, "PushButton7"},
-                                                      {PushButton8, "PushButton8"},
-                                                      {PushButton6, "PushButton6"},
-                                                      {Creator, "Creator"}};
+    const std::pair<QWidget*, const char*> names[] = {
+        {ListView1, "ListView1"},     {Label3, "Label3"},
+        {Picture2, "Picture2"},       {Picture1, "Picture1"},
+        {VScroll1, "VScroll1"},       {HScroll1, "HScroll1"},
+        {Frame2, "Frame2"},           {Option1, "Option1"},
+        {Option2, "Option2"},         {Option3, "Option3"},
+        {Label5, "Label5"},           {Slider1, "Slider1"},
+        {Frame1, "Frame1"},           {Text1, "Text1"},
+        {PushButton7, "PushButton7"}, {PushButton8, "PushButton8"},
+        {PushButton6, "PushButton6"}, {Creator, "Creator"}};
     for (const auto& [widget, name] : names) {
         widget->setObjectName(QString::fromLatin1(name));
     }
@@ -172,6 +169,7 @@ Form2::Form2(QWidget* mainWindow, QWidget* parent) : QWidget(parent), mainWindow
     });
     connect(Option1, &QRadioButton::clicked, this, [this] { optionClicked(1); });
     connect(Option2, &QRadioButton::clicked, this, [this] { optionClicked(2); });
+    connect(Option3, &QRadioButton::clicked, this, [this] { optionClicked(3); });
 }
 
 void Form2::load() {
@@ -199,13 +197,11 @@ void Form2::load() {
                                          QStringLiteral("Option2"), QStringLiteral("1"))
                            .trimmed()
                            .toInt(&numeric);
-    // Anything but 1 or 2 (a hand-edited file) keeps the design-time choice, BMP.
-    if (numeric && option == 1) {
-        Option1->setChecked(true);
-        optionClicked(1);
-    } else if (numeric && option == 2) {
-        Option2->setChecked(true);
-        optionClicked(2);
+    // Anything but 1, 2 or 3 (a hand-edited file) keeps the design-time choice, BMP.
+    QRadioButton* const stored[] = {Option1, Option2, Option3};
+    if (numeric && option >= 1 && option <= 3) {
+        stored[option - 1]->setChecked(true);
+        optionClicked(option);
     } else {
         Slider1->setEnabled(!Option1->isChecked());
     }

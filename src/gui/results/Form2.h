@@ -95,6 +95,7 @@ class Form2 : public QWidget, public extract::ResultSink, public extract::Result
     QGroupBox* Frame2;
     QRadioButton* Option1;  // BMP
     QRadioButton* Option2;  // JPG
+    QRadioButton* Option3;  // Original
     QLabel* Label5;
     QSlider* Slider1;
     QGroupBox* Frame1;

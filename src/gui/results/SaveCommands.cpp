@@ -14,7 +14,9 @@ namespace pictrove::results {
 void SaveResultsClicked(Form2& form) {
     SaveOptions options;
     options.folder = form.Text1->text();
-    options.format = form.Option2->isChecked() ? OutputFormat::Jpg : OutputFormat::Bmp;
+    options.format = form.Option2->isChecked()   ? OutputFormat::Jpg
+                     : form.Option3->isChecked() ? OutputFormat::Original
+                                                 : OutputFormat::Bmp;
     options.quality = std::uint8_t(qBound(0, form.Slider1->value(), 255));
 
     // A save of many pictures yields to the event loop like a run; the window is busy

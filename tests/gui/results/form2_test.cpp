@@ -47,11 +47,12 @@ class Form2Test : public QObject {
         QTest::newRow("viewport") << "Picture2" << QRect(8, 160, 504, 298);
         QTest::newRow("vertical bar") << "VScroll1" << QRect(511, 154, 17, 301);
         QTest::newRow("horizontal bar") << "HScroll1" << QRect(8, 456, 504, 17);
-        QTest::newRow("format frame") << "Frame2" << QRect(8, 480, 160, 49);
+        QTest::newRow("format frame") << "Frame2" << QRect(8, 480, 232, 49);
         QTest::newRow("BMP") << "Option1" << QRect(16, 18, 53, 22);
         QTest::newRow("JPG") << "Option2" << QRect(96, 18, 45, 22);
-        QTest::newRow("quality label") << "Label5" << QRect(176, 480, 169, 17);
-        QTest::newRow("quality") << "Slider1" << QRect(176, 496, 352, 32);
+        QTest::newRow("Original") << "Option3" << QRect(152, 18, 72, 22);
+        QTest::newRow("quality label") << "Label5" << QRect(248, 480, 169, 17);
+        QTest::newRow("quality") << "Slider1" << QRect(248, 496, 280, 32);
         QTest::newRow("folder frame") << "Frame1" << QRect(8, 536, 521, 54);
         QTest::newRow("folder") << "Text1" << QRect(16, 20, 436, 23);
         QTest::newRow("browse") << "PushButton7" << QRect(464, 20, 40, 23);
@@ -86,22 +87,25 @@ class Form2Test : public QObject {
 
     void loadRestoresStoredOptions_data() {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("jpg");
-        QTest::newRow("1 is BMP") << "1" << false;
-        QTest::newRow("2 is JPG") << "2" << true;
-        QTest::newRow("3 keeps BMP") << "3" << false;
-        QTest::newRow("not a number keeps BMP") << "x" << false;
+        QTest::addColumn<int>("checked");  // 1 BMP, 2 JPG, 3 Original
+        QTest::newRow("1 is BMP") << "1" << 1;
+        QTest::newRow("2 is JPG") << "2" << 2;
+        QTest::newRow("3 is Original") << "3" << 3;
+        QTest::newRow("4 keeps BMP") << "4" << 1;
+        QTest::newRow("not a number keeps BMP") << "x" << 1;
     }
     void loadRestoresStoredOptions() {
         QFETCH(QString, stored);
-        QFETCH(bool, jpg);
+        QFETCH(int, checked);
+        const bool jpg = checked == 2;
         shell::SaveSetting(shell::kAppName, shell::kSection, QStringLiteral("Option2"), stored);
         shell::SaveSetting(shell::kAppName, shell::kSection, QStringLiteral("Output Folder"),
                            QStringLiteral("/srv/out"));
         Form2 form(nullptr);
         form.load();
+        QCOMPARE(form.Option1->isChecked(), checked == 1);
         QCOMPARE(form.Option2->isChecked(), jpg);
-        QCOMPARE(form.Option1->isChecked(), !jpg);
+        QCOMPARE(form.Option3->isChecked(), checked == 3);
         QCOMPARE(form.Slider1->isEnabled(), jpg);
         QCOMPARE(form.Text1->text(), QStringLiteral("/srv/out"));
     }
@@ -271,6 +275,9 @@ class Form2Test : public QObject {
         form.Option2->click();
         QCOMPARE(setting(QStringLiteral("Option2")), QStringLiteral("2"));
         QVERIFY(form.Slider1->isEnabled());
+        form.Option3->click();
+        QCOMPARE(setting(QStringLiteral("Option2")), QStringLiteral("3"));
+        QVERIFY(!form.Slider1->isEnabled());
         form.Option1->click();
         QCOMPARE(setting(QStringLiteral("Option2")), QStringLiteral("1"));
         QVERIFY(!form.Slider1->isEnabled());
@@ -424,6 +431,12 @@ class Form2Test : public QObject {
                  QStringLiteral("Done.\n\n1 file was written to:\n") + out.path());
         QCOMPARE(services_->prompts.messages[1].icon, platform::MsgIcon::None);
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("report_1.jpg"))));
+
+        form.Option3->click();
+        form.PushButton6->click();
+        QCOMPARE(services_->prompts.messages.size(), 3);
+        QCOMPARE(services_->prompts.messages[2].text, QStringLiteral("Done."));
+        QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("report_1.png"))));
     }
 
     void browseAddsTheSeparatorOnlyWhenMissing() {
