@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -215,7 +216,10 @@ class CliTest : public QObject {
                            QStringLiteral("bmp"), QStringLiteral("--out"), out, a, b});
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{"a_2.bmp", "b_2.bmp"}));
-        const QStringList lines = r.err.split(u'\n', Qt::SkipEmptyParts);
+        // The image decoder's own warnings may come in between.
+        const QStringList lines =
+            r.err.split(u'\n', Qt::SkipEmptyParts)
+                .filter(QRegularExpression(QStringLiteral("^pictrove-cli: ")));
         QCOMPARE(lines.size(), 2);
         QVERIFY2(
             lines[0].startsWith(QStringLiteral("pictrove-cli: %1: picture 1: not saved: ").arg(a)),
@@ -250,8 +254,8 @@ class CliTest : public QObject {
                 cli(save + jobs2 + QStringList{QStringLiteral("--out"), two.path()} + files);
             QCOMPARE(save2.exitCode, save1.exitCode);
             QCOMPARE(save2.out, save1.out);
-            QCOMPARE(save2.err.replace(two.path(), QString()),
-                     save1.err.replace(one.path(), QString()));
+            QCOMPARE(QString(save2.err).replace(two.path(), QString()),
+                     QString(save1.err).replace(one.path(), QString()));
             const QStringList names = QDir(one.path()).entryList(QDir::Files, QDir::Name);
             QVERIFY(!names.isEmpty());
             QCOMPARE(QDir(two.path()).entryList(QDir::Files, QDir::Name), names);

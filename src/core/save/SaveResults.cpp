@@ -146,7 +146,7 @@ void convert(Job& job, const SaveOptions& options) {
     }
 }
 
-// The reason a write into `folder` failed, in words for people.
+// Why the write of `size` bytes to `path` failed, in words for people.
 QString writeFailure(const QString& path, qint64 size, const QString& reason) {
     const QFileInfo target(path);
     if (target.isDir() && !target.isSymLink()) {
