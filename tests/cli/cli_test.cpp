@@ -41,12 +41,15 @@ QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& b
     return path;
 }
 
-QString inlinePic(const QString& rel) {
-    return QStringLiteral(
-               "<w:p><w:r><w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
-               "<a:blip r:embed=\"%1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
-               "</wp:inline></w:drawing></w:r></w:p>")
-        .arg(rel);
+// The documents of the shared corpus, or none without it.
+QStringList corpusFiles() {
+    const QString corpus = test::corpusDir();
+    QStringList files;
+    if (!corpus.isEmpty()) {
+        for (const QFileInfo& f : QDir(corpus).entryInfoList(QDir::Files, QDir::Name))
+            files.append(f.absoluteFilePath());
+    }
+    return files;
 }
 
 }  // namespace
@@ -104,8 +107,9 @@ class CliTest : public QObject {
                      {QStringLiteral("rId2"), QStringLiteral("media/b.jpeg"),
                       test::jpegBytes({30, 20}, Qt::blue)}};
         // inline 1 picture, inline 2 linked (no picture, a gap), inline 3 picture; floating 1.
-        pkg.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId9")) +
-                   inlinePic(QStringLiteral("rId2")) +
+        pkg.body = test::inlinePictureXml(QStringLiteral("rId1")) +
+                   test::inlinePictureXml(QStringLiteral("rId9")) +
+                   test::inlinePictureXml(QStringLiteral("rId2")) +
                    QStringLiteral(
                        "<w:p><w:r><w:pict><v:shape style=\"position:absolute\"><v:imagedata "
                        "r:id=\"rId1\" cropleft=\"0.5\"/></v:shape></w:pict></w:r></w:p>");
@@ -131,13 +135,9 @@ class CliTest : public QObject {
     }
 
     void list_rows_are_the_rows_of_a_run_over_the_corpus() {
-        const QString corpus = test::corpusDir();
-        if (corpus.isEmpty())
+        const QStringList files = corpusFiles();
+        if (files.isEmpty())
             QSKIP("no corpus beside this checkout");
-        QStringList files;
-        for (const QFileInfo& f : QDir(corpus).entryInfoList(QDir::Files, QDir::Name))
-            files.append(f.absoluteFilePath());
-        QVERIFY(!files.isEmpty());
 
         const Run listed = cli(QStringList{QStringLiteral("list")} + files);
         QStringList listRows = listed.out.split(u'\n', Qt::SkipEmptyParts).mid(1);
@@ -163,8 +163,9 @@ class CliTest : public QObject {
         test::DocxPackage pkg;
         pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"),
                       test::pngBytes({12, 8}, Qt::red)}};
-        pkg.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId9")) +
-                   inlinePic(QStringLiteral("rId1"));
+        pkg.body = test::inlinePictureXml(QStringLiteral("rId1")) +
+                   test::inlinePictureXml(QStringLiteral("rId9")) +
+                   test::inlinePictureXml(QStringLiteral("rId1"));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("x")));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
         // Two documents of the same name: the second one's pictures must not be lost.
@@ -207,7 +208,8 @@ class CliTest : public QObject {
         // The first picture's header is sound, its data cut short.
         pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.png"), png.left(45)},
                      {QStringLiteral("rId2"), QStringLiteral("media/b.png"), png}};
-        pkg.body = inlinePic(QStringLiteral("rId1")) + inlinePic(QStringLiteral("rId2"));
+        pkg.body = test::inlinePictureXml(QStringLiteral("rId1")) +
+                   test::inlinePictureXml(QStringLiteral("rId2"));
         const QString a = write(dir, QStringLiteral("a.docx"), test::makeDocx(pkg));
         const QString b = write(dir, QStringLiteral("b.docx"), test::makeDocx(pkg));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
@@ -232,12 +234,9 @@ class CliTest : public QObject {
     }
 
     void one_job_and_two_jobs_give_the_same_output_over_the_corpus() {
-        const QString corpus = test::corpusDir();
-        if (corpus.isEmpty())
+        const QStringList files = corpusFiles();
+        if (files.isEmpty())
             QSKIP("no corpus beside this checkout");
-        QStringList files;
-        for (const QFileInfo& f : QDir(corpus).entryInfoList(QDir::Files, QDir::Name))
-            files.append(f.absoluteFilePath());
         const QStringList jobs1{QStringLiteral("--jobs"), QStringLiteral("1")};
         const QStringList jobs2{QStringLiteral("--jobs"), QStringLiteral("2")};
         const Run list1 = cli(QStringList{QStringLiteral("list")} + jobs1 + files);

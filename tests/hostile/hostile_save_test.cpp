@@ -3,6 +3,7 @@
 // once, and a save spread over several threads.
 
 #include "Pictures.h"
+#include "ResultRows.h"
 #include "core/extract/Results.h"
 #include "core/save/BmpFile.h"
 #include "core/save/SaveAsJPG.h"
@@ -28,19 +29,6 @@ using results::SaveStatus;
 namespace {
 
 using Rows = QList<std::tuple<QString, QString, picture::Picture>>;
-
-extract::ResultStore store(const Rows& rows) {
-    extract::ResultStore s;
-    for (int i = 0; i < rows.size(); ++i) {
-        const auto& [document, number, picture] = rows[i];
-        s.setRowNumber(s.appendRow(document), number);
-        if (i > 0) {
-            s.createHolder(i);
-        }
-        s.setHolder(i, picture);
-    }
-    return s;
-}
 
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
@@ -114,7 +102,7 @@ class HostileSaveTest : public QObject {
     void jpg_save_leaves_the_users_bmp_files_alone() {
         QTemporaryDir out;
         writeFile(out.filePath(QStringLiteral("report_1.bmp")), "an earlier BMP save");
-        const auto rows = store({{"/d/report.docx", "1", test::solidPicture(40, 30)}});
+        const auto rows = test::resultRows({{"/d/report.docx", "1", test::solidPicture(40, 30)}});
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(outcome.files, QStringList{out.filePath(QStringLiteral("report_1.jpg"))});
@@ -136,7 +124,7 @@ class HostileSaveTest : public QObject {
         QVERIFY(results::writeBmp(picture.toImage(), bmp).ok());
         QVERIFY(!results::SaveJPGFile(results::readBmp(bmp).image,
                                       out.filePath(QStringLiteral("through.jpg")), 77));
-        const auto rows = store({{"/d/a.docx", "1", picture}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", picture}});
         QCOMPARE(SaveResults(rows, {out.path(), OutputFormat::Jpg, 77}).status, SaveStatus::Done);
         QCOMPARE(readAll(out.filePath(QStringLiteral("a_1.jpg"))),
                  readAll(out.filePath(QStringLiteral("through.jpg"))));
@@ -148,7 +136,7 @@ class HostileSaveTest : public QObject {
             many.append({QStringLiteral("/d/a.docx"), QString::number(i),
                          test::solidPicture(200, 150, QColor(i * 4, 0, 0))});
         }
-        const auto rows = store(many);
+        const auto rows = test::resultRows(many);
         QTemporaryDir out;
         SaveOutcome first, second;
         std::thread other([&] {
@@ -167,10 +155,10 @@ class HostileSaveTest : public QObject {
 
     void a_damaged_picture_costs_only_its_row() {
         QTemporaryDir out;
-        const auto rows = store({{"/d/a.docx", "1", test::solidPicture(8, 8)},
-                                 {"/d/a.docx", "2", damagedPicture()},
-                                 {"/d/b.docx", "1", test::solidPicture(8, 8)},
-                                 {"/d/b.docx", "2", picture::Picture()}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", test::solidPicture(8, 8)},
+                                            {"/d/a.docx", "2", damagedPicture()},
+                                            {"/d/b.docx", "1", test::solidPicture(8, 8)},
+                                            {"/d/b.docx", "2", picture::Picture()}});
         for (const OutputFormat format : {OutputFormat::Bmp, OutputFormat::Jpg}) {
             const SaveOutcome outcome = SaveResults(rows, {out.path(), format, 85});
             QCOMPARE(outcome.status, SaveStatus::Done);
@@ -186,8 +174,8 @@ class HostileSaveTest : public QObject {
         QTemporaryDir out;
         const QString longName =
             QStringLiteral("/d/") + QString(250, u'n') + QStringLiteral(".docx");
-        const auto rows = store({{longName, "1", test::solidPicture(8, 8)},
-                                 {"/d/short.docx", "1", test::solidPicture(8, 8)}});
+        const auto rows = test::resultRows({{longName, "1", test::solidPicture(8, 8)},
+                                            {"/d/short.docx", "1", test::solidPicture(8, 8)}});
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(filesIn(out.path()), QStringList{QStringLiteral("short_1.jpg")});
@@ -198,8 +186,8 @@ class HostileSaveTest : public QObject {
 
     void a_picture_too_wide_for_jpeg_costs_only_its_row() {
         QTemporaryDir out;
-        const auto rows = store({{"/d/wide.docx", "1", test::solidPicture(65501, 1)},
-                                 {"/d/wide.docx", "2", test::solidPicture(65500, 1)}});
+        const auto rows = test::resultRows({{"/d/wide.docx", "1", test::solidPicture(65501, 1)},
+                                            {"/d/wide.docx", "2", test::solidPicture(65500, 1)}});
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(filesIn(out.path()), QStringList{QStringLiteral("wide_2.jpg")});
@@ -213,9 +201,9 @@ class HostileSaveTest : public QObject {
     void a_folder_in_the_way_is_named_and_costs_only_its_row() {
         QTemporaryDir out;
         QVERIFY(QDir(out.path()).mkdir(QStringLiteral("b_1.jpg")));
-        const auto rows = store({{"/d/a.docx", "1", test::solidPicture(4, 4)},
-                                 {"/d/b.docx", "1", test::solidPicture(4, 4)},
-                                 {"/d/c.docx", "1", test::solidPicture(4, 4)}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", test::solidPicture(4, 4)},
+                                            {"/d/b.docx", "1", test::solidPicture(4, 4)},
+                                            {"/d/c.docx", "1", test::solidPicture(4, 4)}});
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(outcome.written, 2);
@@ -231,9 +219,9 @@ class HostileSaveTest : public QObject {
         if (!mountTinyDisk(disk)) {
             QSKIP("cannot mount a small file system here");
         }
-        const auto rows = store({{"/d/a.docx", "1", test::solidPicture(8, 8)},
-                                 {"/d/b.docx", "1", test::solidPicture(300, 300)},
-                                 {"/d/c.docx", "1", test::solidPicture(8, 8)}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", test::solidPicture(8, 8)},
+                                            {"/d/b.docx", "1", test::solidPicture(300, 300)},
+                                            {"/d/c.docx", "1", test::solidPicture(8, 8)}});
         const SaveOutcome outcome = SaveResults(rows, {disk, OutputFormat::Bmp, 85});
         const QStringList left = filesIn(disk);
         QProcess::execute(QStringLiteral("umount"), {disk});
@@ -247,9 +235,9 @@ class HostileSaveTest : public QObject {
     void skipped_rows_are_listed_in_row_order_with_their_reasons() {
         QTemporaryDir out;
         QVERIFY(QDir(out.path()).mkdir(QStringLiteral("c_1.jpg")));
-        const auto rows = store({{"/d/a.docx", "1", damagedPicture()},
-                                 {"/d/w.docx", "1", test::solidPicture(70000, 1)},
-                                 {"/d/c.docx", "1", test::solidPicture(4, 4)}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", damagedPicture()},
+                                            {"/d/w.docx", "1", test::solidPicture(70000, 1)},
+                                            {"/d/c.docx", "1", test::solidPicture(4, 4)}});
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85, 2});
         QCOMPARE(outcome.notSaved.size(), 3);
         QCOMPARE(outcome.notSaved[0].problem, RowProblem::Undecodable);
@@ -278,7 +266,7 @@ class HostileSaveTest : public QObject {
                 }
             };
             const SaveOutcome outcome =
-                SaveResults(store(many), {out, OutputFormat::Jpg, 85, jobs}, progress);
+                SaveResults(test::resultRows(many), {out, OutputFormat::Jpg, 85, jobs}, progress);
             QCOMPARE(outcome.status, SaveStatus::Failed);
             QCOMPARE(outcome.written, 4);
             QVERIFY(outcome.message().startsWith(
@@ -290,7 +278,7 @@ class HostileSaveTest : public QObject {
     }
 
     void a_save_on_several_threads_writes_what_one_thread_writes() {
-        const auto rows = store(mixedRows());
+        const auto rows = test::resultRows(mixedRows());
         for (const OutputFormat format :
              {OutputFormat::Bmp, OutputFormat::Jpg, OutputFormat::Original}) {
             QTemporaryDir one, four;

@@ -75,6 +75,14 @@ QByteArray jpegBytes(QSize size, QColor color) {
     return encode(image, "JPEG");
 }
 
+QString inlinePictureXml(const QString& rel) {
+    return QStringLiteral(
+               "<w:p><w:r><w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
+               "<a:blip r:embed=\"%1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
+               "</wp:inline></w:drawing></w:r></w:p>")
+        .arg(rel);
+}
+
 QString documentXml(const DocxPackage& pkg) {
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"

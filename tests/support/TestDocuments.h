@@ -32,6 +32,9 @@ struct DocxPackage {
         "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml");
 };
 
+// A paragraph holding one inline picture that refers to the relationship `rel`.
+QString inlinePictureXml(const QString& rel);
+
 // The document.xml text of a pkg (root element with the usual namespace declarations).
 QString documentXml(const DocxPackage& pkg);
 QByteArray makeDocx(const DocxPackage& pkg);

@@ -18,14 +18,6 @@ using results::SaveStatus;
 
 namespace {
 
-QString inlinePic(const QString& rel) {
-    return QStringLiteral(
-               "<w:p><w:r><w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
-               "<a:blip r:embed=\"%1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
-               "</wp:inline></w:drawing></w:r></w:p>")
-        .arg(rel);
-}
-
 QString croppedFloatingPic(const QString& rel) {
     return QStringLiteral(
                "<w:p><w:r><w:pict><v:shape style=\"position:absolute\"><v:imagedata r:id=\"%1\" "
@@ -88,7 +80,7 @@ class OriginalFormatTest : public QObject {
                      {"rId5", "media/e.wmf", wmf},
                      {"rId6", "media/f.jpeg", test::jpegBytes({40, 40}, Qt::green)}};
         for (const char* rel : {"rId1", "rId2", "rId3", "rId4", "rId5"}) {
-            pkg.body += inlinePic(QString::fromLatin1(rel));
+            pkg.body += test::inlinePictureXml(QString::fromLatin1(rel));
         }
         pkg.body += croppedFloatingPic(QStringLiteral("rId6"));
 

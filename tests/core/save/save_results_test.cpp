@@ -1,4 +1,5 @@
 #include "Pictures.h"
+#include "ResultRows.h"
 #include "core/extract/Results.h"
 #include "core/save/BmpFile.h"
 #include "core/save/SaveResults.h"
@@ -16,19 +17,6 @@ using results::SaveResults;
 using results::SaveStatus;
 
 namespace {
-// Rows and holders as a run leaves them: (document, number, picture).
-extract::ResultStore store(const QList<std::tuple<QString, QString, picture::Picture>>& rows) {
-    extract::ResultStore s;
-    for (int i = 0; i < rows.size(); ++i) {
-        const auto& [document, number, picture] = rows[i];
-        s.setRowNumber(s.appendRow(document), number);
-        if (i > 0) {
-            s.createHolder(i);
-        }
-        s.setHolder(i, picture);
-    }
-    return s;
-}
 
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
@@ -80,7 +68,7 @@ class SaveResultsTest : public QObject {
         QFile file(out.filePath(QStringLiteral("file")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        const auto rows = store({{"/d/a.docx", "1", test::solidPicture(4, 4)}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", test::solidPicture(4, 4)}});
         const QString path = folder.isEmpty() ? QString() : out.filePath(folder);
         const auto outcome = SaveResults(rows, {path, OutputFormat::Bmp, 85});
         QCOMPARE(outcome.status, SaveStatus::FolderMissing);
@@ -94,8 +82,9 @@ class SaveResultsTest : public QObject {
         image.fill(QColor(10, 20, 30));
         image.setPixel(0, 0, qRgba(0, 0, 0, 0));  // transparent: must come out white
         image.setPixel(2, 1, qRgb(200, 100, 50));
-        const auto rows = store({{"/d/report.docx", "1", picture::Picture::fromImage(image)},
-                                 {"/d/report.docx", "3", test::solidPicture(5, 5, Qt::blue)}});
+        const auto rows =
+            test::resultRows({{"/d/report.docx", "1", picture::Picture::fromImage(image)},
+                              {"/d/report.docx", "3", test::solidPicture(5, 5, Qt::blue)}});
         const auto outcome = SaveResults(rows, {out.path(), OutputFormat::Bmp, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(filesIn(out.path()), (QStringList{"report_1.bmp", "report_3.bmp"}));
@@ -109,9 +98,9 @@ class SaveResultsTest : public QObject {
 
     void sameFileNamesInOneSaveKeepEveryPicture() {
         QTemporaryDir out;
-        const auto rows = store({{"/a/report.doc", "1", test::solidPicture(4, 4)},
-                                 {"/b/report.docx", "1", test::solidPicture(6, 6)},
-                                 {"/c/report.rtf", "1", test::solidPicture(8, 8)}});
+        const auto rows = test::resultRows({{"/a/report.doc", "1", test::solidPicture(4, 4)},
+                                            {"/b/report.docx", "1", test::solidPicture(6, 6)},
+                                            {"/c/report.rtf", "1", test::solidPicture(8, 8)}});
         SaveOptions options{out.path() + QDir::separator(), OutputFormat::Jpg, 85};
         QCOMPARE(SaveResults(rows, options).status, SaveStatus::Done);
         QCOMPARE(filesIn(out.path()),
@@ -124,7 +113,7 @@ class SaveResultsTest : public QObject {
 
     void jpgKeepsItsQuality() {
         QTemporaryDir out;
-        const auto rows = store({{"/d/report.docx", "1", test::solidPicture(40, 30)}});
+        const auto rows = test::resultRows({{"/d/report.docx", "1", test::solidPicture(40, 30)}});
         QCOMPARE(SaveResults(rows, {out.path(), OutputFormat::Jpg, 85}).status, SaveStatus::Done);
         QCOMPARE(filesIn(out.path()), QStringList{QStringLiteral("report_1.jpg")});
         if (QStandardPaths::findExecutable(QStringLiteral("identify")).isEmpty()) {
@@ -139,9 +128,9 @@ class SaveResultsTest : public QObject {
 
     void rowsWithoutPictureAreSkippedAndCounted() {
         QTemporaryDir out;
-        const auto rows = store({{"/d/a.docx", "1", picture::Picture()},
-                                 {"/d/a.docx", "2", test::solidPicture(4, 4)},
-                                 {"/d/a.docx", "3", picture::Picture()}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", picture::Picture()},
+                                            {"/d/a.docx", "2", test::solidPicture(4, 4)},
+                                            {"/d/a.docx", "3", picture::Picture()}});
         const auto outcome = SaveResults(rows, {out.path(), OutputFormat::Bmp, 85});
         QCOMPARE(outcome.written, 1);
         QCOMPARE(outcome.withoutPicture, 2);
