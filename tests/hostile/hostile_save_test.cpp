@@ -130,6 +130,17 @@ class HostileSaveTest : public QObject {
                  readAll(out.filePath(QStringLiteral("through.jpg"))));
     }
 
+    // What another save (or anything else) keeps at NAME.bmp is no business of a JPG save.
+    void a_jpg_save_needs_nothing_at_the_bitmaps_name() {
+        QTemporaryDir out;
+        QVERIFY(QDir(out.path()).mkdir(QStringLiteral("report_1.bmp")));
+        const auto rows = test::resultRows({{"/d/report.docx", "1", test::solidPicture(40, 30)}});
+        const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
+        QCOMPARE(outcome.status, SaveStatus::Done);
+        QCOMPARE(outcome.written, 1);
+        QCOMPARE(QImage(out.filePath(QStringLiteral("report_1.jpg"))).size(), QSize(40, 30));
+    }
+
     void two_saves_into_one_folder_at_once_do_not_collide() {
         Rows many;
         for (int i = 1; i <= 60; ++i) {
@@ -144,8 +155,10 @@ class HostileSaveTest : public QObject {
         });
         second = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85, 1});
         other.join();
-        QCOMPARE(first.message(), QStringLiteral("Done."));
-        QCOMPARE(second.message(), QStringLiteral("Done."));
+        QCOMPARE(first.status, SaveStatus::Done);
+        QCOMPARE(second.status, SaveStatus::Done);
+        QCOMPARE(first.written, 60);
+        QCOMPARE(second.written, 60);
         QCOMPARE(filesIn(out.path()).size(), 60);
         for (const QString& name : filesIn(out.path())) {
             QVERIFY2(name.endsWith(QStringLiteral(".jpg")), qPrintable(name));
@@ -163,9 +176,10 @@ class HostileSaveTest : public QObject {
             const SaveOutcome outcome = SaveResults(rows, {out.path(), format, 85});
             QCOMPARE(outcome.status, SaveStatus::Done);
             QCOMPARE(outcome.written, 2);
-            QCOMPARE(outcome.message(),
-                     QStringLiteral("Done.\n\n1 row had no picture and was not saved.\n"
-                                    "1 row had a damaged picture and was not saved."));
+            QVERIFY2(outcome.message().endsWith(
+                         QStringLiteral("\n\n1 row had no picture and was not saved.\n"
+                                        "1 row had a damaged picture and was not saved.")),
+                     qPrintable(outcome.message()));
         }
         QCOMPARE(filesIn(out.path()), (QStringList{"a_1.bmp", "a_1.jpg", "b_1.bmp", "b_1.jpg"}));
     }
@@ -179,9 +193,10 @@ class HostileSaveTest : public QObject {
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(filesIn(out.path()), QStringList{QStringLiteral("short_1.jpg")});
-        QCOMPARE(outcome.message(),
-                 QStringLiteral("Done.\n\n1 row had a file name too long for the output folder "
-                                "and was not saved."));
+        QVERIFY2(outcome.message().endsWith(
+                     QStringLiteral("\n\n1 row had a file name too long for the output folder "
+                                    "and was not saved.")),
+                 qPrintable(outcome.message()));
     }
 
     void a_picture_too_wide_for_jpeg_costs_only_its_row() {
@@ -191,9 +206,10 @@ class HostileSaveTest : public QObject {
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(filesIn(out.path()), QStringList{QStringLiteral("wide_2.jpg")});
-        QCOMPARE(outcome.message(),
-                 QStringLiteral("Done.\n\n1 row had a picture too large for its file format and "
-                                "was not saved."));
+        QVERIFY2(outcome.message().endsWith(
+                     QStringLiteral("\n\n1 row had a picture too large for its file format and "
+                                    "was not saved.")),
+                 qPrintable(outcome.message()));
         // BMP has no such limit.
         QCOMPARE(SaveResults(rows, {out.path(), OutputFormat::Bmp, 85}).written, 2);
     }
@@ -207,9 +223,9 @@ class HostileSaveTest : public QObject {
         const SaveOutcome outcome = SaveResults(rows, {out.path(), OutputFormat::Jpg, 85});
         QCOMPARE(outcome.status, SaveStatus::Done);
         QCOMPARE(outcome.written, 2);
-        QCOMPARE(
-            outcome.message(),
-            QStringLiteral("Done.\n\n1 row was not saved: a folder named b_1.jpg is in the way."));
+        QVERIFY2(outcome.message().endsWith(QStringLiteral(
+                     "\n\n1 row was not saved: a folder named b_1.jpg is in the way.")),
+                 qPrintable(outcome.message()));
     }
 
     void a_full_disk_is_called_so_and_stops_the_save() {
@@ -260,10 +276,11 @@ class HostileSaveTest : public QObject {
                     {QStringLiteral("/d/a.docx"), QString::number(i), test::solidPicture(30, 30)});
             }
             // The folder goes away just before row 5 is written.
-            const auto progress = [&](int row, const QString&) {
+            const auto progress = [&](int row, int, const QString&) {
                 if (row == 5) {
                     QDir().rename(out, parent.filePath(QStringLiteral("gone")));
                 }
+                return true;
             };
             const SaveOutcome outcome =
                 SaveResults(test::resultRows(many), {out, OutputFormat::Jpg, 85, jobs}, progress);
@@ -284,11 +301,15 @@ class HostileSaveTest : public QObject {
             QTemporaryDir one, four;
             QStringList progressOne, progressFour;
             const SaveOutcome a =
-                SaveResults(rows, {one.path(), format, 60, 1},
-                            [&](int row, const QString&) { progressOne << QString::number(row); });
+                SaveResults(rows, {one.path(), format, 60, 1}, [&](int row, int, const QString&) {
+                    progressOne << QString::number(row);
+                    return true;
+                });
             const SaveOutcome b =
-                SaveResults(rows, {four.path(), format, 60, 4},
-                            [&](int row, const QString&) { progressFour << QString::number(row); });
+                SaveResults(rows, {four.path(), format, 60, 4}, [&](int row, int, const QString&) {
+                    progressFour << QString::number(row);
+                    return true;
+                });
             QCOMPARE(a.message().replace(one.path(), QString()),
                      b.message().replace(four.path(), QString()));
             QCOMPARE(a.written, b.written);

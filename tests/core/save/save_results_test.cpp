@@ -144,9 +144,9 @@ class SaveResultsTest : public QObject {
     // before any row: the rows before it stay written.
     void progressSeesEveryRowAndCanStopTheSave() {
         QTemporaryDir out;
-        const auto rows = store({{"/d/a.docx", "1", test::solidPicture(4, 4)},
-                                 {"/d/a.docx", "2", picture::Picture()},
-                                 {"/d/a.docx", "3", test::solidPicture(4, 4)}});
+        const auto rows = test::resultRows({{"/d/a.docx", "1", test::solidPicture(4, 4)},
+                                            {"/d/a.docx", "2", picture::Picture()},
+                                            {"/d/a.docx", "3", test::solidPicture(4, 4)}});
         QList<std::pair<int, int>> seen;
         auto outcome = SaveResults(rows, {out.path(), OutputFormat::Bmp, 85},
                                    [&](int row, int count, const QString& document) {
