@@ -43,13 +43,13 @@ bool replaceFile(const QString& path, std::initializer_list<QByteArrayView> piec
     // and any target name that fits the file system works.
     const QByteArray temp =
         (slash >= 0 ? target.left(slash + 1) : QByteArray()) + pathToNative(partFileName());
-    // Registered before it exists, so that an interruption never leaves it behind.
-    registerForCleanup(temp);
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Made and registered in one step, so that an interruption never leaves it behind.
+    const int fd = makeForCleanup(temp, [&] {
+        return ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    });
     if (fd < 0) {
         if (error)
             *error = errorText(errno);
-        unregisterFromCleanup(temp);
         return false;
     }
     bool written = true;

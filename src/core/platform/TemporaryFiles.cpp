@@ -100,15 +100,11 @@ PrivateFolder::PrivateFolder() {
     for (int i = 0; i < kTries; ++i) {
         const QByteArray candidate = base + "/pictrove-" + QByteArray::number(qint64(::getpid())) +
                                      '-' + QByteArray::number(next++);
-        // Registered first: an interruption between mkdir and the registration must not
-        // leave the folder behind.
-        registerForCleanup(candidate);
-        if (::mkdir(candidate.constData(), 0700) == 0) {
+        if (makeForCleanup(candidate, [&] { return ::mkdir(candidate.constData(), 0700); }) == 0) {
             path_ = pathFromNative(candidate);
             return;
         }
         why = errno;
-        unregisterFromCleanup(candidate);
         if (why != EEXIST)
             break;
     }
@@ -147,9 +143,12 @@ void removeStalePartFiles(const QString& folder) {
         ::unlink(path.constData());
 }
 
-void registerForCleanup(const QByteArray& nativePath) {
+int makeForCleanup(const QByteArray& nativePath, const std::function<int()>& make) {
     const std::lock_guard lock(cleanupMutex());
-    cleanupSet().insert(nativePath);
+    const int result = make();
+    if (result >= 0)
+        cleanupSet().insert(nativePath);
+    return result;
 }
 
 void unregisterFromCleanup(const QByteArray& nativePath) {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace pictrove::platform {
 
 // A private folder for one run's temporary files, made in the system's temporary folder
@@ -47,9 +49,12 @@ void removeStaleTemporaryFolders();
 // named as partFileName() names them, owned by this user, whose writing process has ended.
 void removeStalePartFiles(const QString& folder);
 
-// Registers a file or folder (given as the path bytes for the file system) for removal when
-// an interrupting signal ends the program; unregister once it is gone or renamed.
-void registerForCleanup(const QByteArray& nativePath);
+// Makes a file or folder (given as the path bytes for the file system) that an interrupting
+// signal must remove: `make` runs under the cleanup's lock and returns what open() or
+// mkdir() return; a result >= 0 registers the path. So an interruption sees the path
+// either made and registered or neither, never made after its cleanup ran. Unregister once
+// the path is gone or renamed.
+int makeForCleanup(const QByteArray& nativePath, const std::function<int()>& make);
 void unregisterFromCleanup(const QByteArray& nativePath);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove everything registered for cleanup and end
