@@ -8,7 +8,7 @@ corpus=${1:-"$here/../../shared/corpus"}
 fixtures=${2:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-for t in ooxml odt wordxml picture_header; do mkdir -p "$here/corpus-$t"; done
+for t in ooxml odt wordxml picture_header png_decode; do mkdir -p "$here/corpus-$t"; done
 
 prefix() {  # prefix BYTE SRC DEST: writes BYTE then SRC
     { printf "\\x$1"; cat "$2"; } >"$3"
@@ -32,13 +32,15 @@ for f in "$corpus"/*.odt; do
     fi
 done
 for m in "$tmp"/media*/*; do
-    [ "$(stat -c %s "$m")" -lt 100000 ] && cp "$m" "$here/corpus-picture_header/$(basename "$(dirname "$m")")-$(basename "$m")"
+    [ "$(stat -c %s "$m")" -lt 100000 ] || continue
+    cp "$m" "$here/corpus-picture_header/$(basename "$(dirname "$m")")-$(basename "$m")"
+    case "$m" in *.png) cp "$m" "$here/corpus-png_decode/$(basename "$(dirname "$m")")-$(basename "$m")" ;; esac
 done
 if [ -n "$fixtures" ]; then
     for f in "$fixtures"/*.xml; do cp "$f" "$here/corpus-wordxml/"; done
     for f in "$fixtures"/*.docx; do prefix 00 "$f" "$here/corpus-ooxml/$(basename "$f")"; done
     for f in "$fixtures"/*.odt; do prefix 00 "$f" "$here/corpus-odt/$(basename "$f")"; done
 fi
-for t in ooxml odt wordxml picture_header; do
+for t in ooxml odt wordxml picture_header png_decode; do
     echo "corpus-$t: $(ls "$here/corpus-$t" | wc -l) seeds"
 done

@@ -2,6 +2,7 @@
 
 #include "core/metafile/Metafile.h"
 #include "core/picture/PictureHeader.h"
+#include "core/picture/PngDecode.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -215,6 +216,11 @@ QImage decodeJpeg(const QByteArray& bytes) {
 QImage decodeRaster(const QByteArray& bytes, Format format) {
     if (format == Format::Jpeg) {
         QImage image = decodeJpeg(bytes);
+        if (!image.isNull())
+            return image;
+    }
+    if (format == Format::Png) {
+        QImage image = decodeCommonPng(bytes, kMaxDecodedBytes);
         if (!image.isNull())
             return image;
     }
