@@ -1,5 +1,6 @@
 #include "core/formats/zip/ZipArchive.h"
 
+#include <libdeflate.h>
 #include <zip.h>
 
 namespace pictrove::word {
@@ -7,6 +8,39 @@ namespace pictrove::word {
 ZipArchive::~ZipArchive() {
     if (archive_)
         zip_discard(archive_);
+    libdeflate_free_decompressor(inflater_);
+}
+
+bool ZipArchive::readWhole(qint64 index, const zip_stat_t& st, QByteArray& out) {
+    const zip_uint64_t need = ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+    if ((st.valid & need) != need || st.encryption_method != ZIP_EM_NONE ||
+        (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE))
+        return false;
+    zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), ZIP_FL_COMPRESSED);
+    if (!file)
+        return false;
+    QByteArray stored(qsizetype(st.comp_size), Qt::Uninitialized);
+    const zip_int64_t got = zip_fread(file, stored.data(), st.comp_size);
+    char extra;
+    const bool whole = got == zip_int64_t(st.comp_size) && zip_fread(file, &extra, 1) == 0;
+    zip_fclose(file);
+    if (!whole)
+        return false;
+    if (st.comp_method == ZIP_CM_STORE) {  // libzip checked its CRC at the end
+        out = std::move(stored);
+        return true;
+    }
+    if (!inflater_ && !(inflater_ = libdeflate_alloc_decompressor()))
+        return false;
+    QByteArray data(qsizetype(st.size), Qt::Uninitialized);
+    size_t produced = 0;
+    if (libdeflate_deflate_decompress(inflater_, stored.constData(), size_t(stored.size()),
+                                      data.data(), size_t(st.size),
+                                      &produced) != LIBDEFLATE_SUCCESS ||
+        produced != st.size || libdeflate_crc32(0, data.constData(), size_t(data.size())) != st.crc)
+        return false;
+    out = std::move(data);
+    return true;
 }
 
 std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray& bytes, OpenStatus& status,
@@ -95,6 +129,13 @@ bool ZipArchive::read(const QString& name, QByteArray& out, OpenStatus& status, 
                   .arg(size);
         return false;
     }
+    QByteArray data;
+    if (readWhole(*it, st, data)) {
+        inflated_ += qint64(size);
+        out = std::move(data);
+        status = OpenStatus::Ok;
+        return true;
+    }
     zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(*it), 0);
     if (!file) {
         status = OpenStatus::Damaged;
@@ -102,7 +143,7 @@ bool ZipArchive::read(const QString& name, QByteArray& out, OpenStatus& status, 
                   .arg(name, QString::fromUtf8(zip_strerror(archive_)));
         return false;
     }
-    QByteArray data(qsizetype(size), Qt::Uninitialized);
+    data = QByteArray(qsizetype(size), Qt::Uninitialized);
     qint64 got = 0;
     bool ok = true;
     while (got < qint64(size)) {

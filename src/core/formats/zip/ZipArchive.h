@@ -9,6 +9,8 @@
 #include <memory>
 
 struct zip;
+struct zip_stat;
+struct libdeflate_decompressor;
 
 namespace pictrove::word {
 
@@ -49,6 +51,10 @@ class ZipArchive {
 
   private:
     ZipArchive() = default;
+    // The entry inflated in one call from its stored bytes, its CRC checked; false when
+    // that way does not give exactly the entry (libzip then reads it and names the fault).
+    bool readWhole(qint64 index, const struct zip_stat& st, QByteArray& out);
+
     QByteArray bytes_;  // keeps the buffer alive for libzip
     struct zip* archive_ = nullptr;
     QHash<QString, qint64> index_;  // lower-cased name -> entry index
@@ -56,6 +62,7 @@ class ZipArchive {
     ZipLimits limits_;
     qint64 inflated_ = 0;
     qint64 budget_ = 0;  // what inflated_ may reach
+    libdeflate_decompressor* inflater_ = nullptr;
 };
 
 }  // namespace pictrove::word
