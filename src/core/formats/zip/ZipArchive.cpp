@@ -1,5 +1,7 @@
 #include "core/formats/zip/ZipArchive.h"
 
+#include "core/bytes/ByteReader.h"
+
 #include <libdeflate.h>
 #include <zip.h>
 
@@ -11,33 +13,66 @@ ZipArchive::~ZipArchive() {
     libdeflate_free_decompressor(inflater_);
 }
 
+namespace {
+
+// Where each entry's local header lies, by entry index, read from the central directory
+// as libzip found it; empty when the directory is of a kind this does not read (zip64)
+// or does not agree with libzip's count. Only a shortcut to the stored bytes: the
+// entry's CRC confirms whatever is found through it.
+std::vector<quint32> localHeaderOffsets(QByteArrayView archive, zip_int64_t entries) {
+    const bytes::ByteReader r(archive);
+    qint64 end = -1;
+    for (qint64 at = r.size() - 22; at >= 0 && at >= r.size() - 22 - 0xFFFF; --at) {
+        if (r.u32(at) == 0x06054b50u) {
+            end = at;
+            break;
+        }
+    }
+    if (end < 0 || r.u16(end + 10) != entries || r.u16(end + 10) == 0xFFFF ||
+        r.u32(end + 16) == 0xFFFFFFFFu)
+        return {};
+    std::vector<quint32> offsets;
+    offsets.reserve(size_t(entries));
+    for (qint64 at = r.u32(end + 16); qint64(offsets.size()) < entries;) {
+        if (!r.has(at, 46) || r.u32(at) != 0x02014b50u || r.u32(at + 42) == 0xFFFFFFFFu)
+            return {};
+        offsets.push_back(r.u32(at + 42));
+        at += 46 + qint64(r.u16(at + 28)) + r.u16(at + 30) + r.u16(at + 32);
+    }
+    return offsets;
+}
+
+}  // namespace
+
 bool ZipArchive::readWhole(qint64 index, const zip_stat_t& st, QByteArray& out) {
     const zip_uint64_t need = ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
     if ((st.valid & need) != need || st.encryption_method != ZIP_EM_NONE ||
-        (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE))
+        (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE) ||
+        index >= qint64(localHeaders_.size()))
         return false;
-    zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), ZIP_FL_COMPRESSED);
-    if (!file)
+    const bytes::ByteReader r(bytes_);
+    const qint64 header = localHeaders_[size_t(index)];
+    if (!r.has(header, 30) || r.u32(header) != 0x04034b50u || (r.u16(header + 6) & 1) ||
+        r.u16(header + 8) != st.comp_method)
         return false;
-    QByteArray stored(qsizetype(st.comp_size), Qt::Uninitialized);
-    const zip_int64_t got = zip_fread(file, stored.data(), st.comp_size);
-    char extra;
-    const bool whole = got == zip_int64_t(st.comp_size) && zip_fread(file, &extra, 1) == 0;
-    zip_fclose(file);
-    if (!whole)
+    const qint64 start = header + 30 + r.u16(header + 26) + r.u16(header + 28);
+    if (!r.has(start, qint64(st.comp_size)))
         return false;
-    if (st.comp_method == ZIP_CM_STORE) {  // libzip checked its CRC at the end
-        out = std::move(stored);
-        return true;
+    const char* stored = bytes_.constData() + start;
+    QByteArray data;
+    if (st.comp_method == ZIP_CM_STORE) {
+        data = QByteArray(stored, qsizetype(st.comp_size));
+    } else {
+        if (!inflater_ && !(inflater_ = libdeflate_alloc_decompressor()))
+            return false;
+        data = QByteArray(qsizetype(st.size), Qt::Uninitialized);
+        size_t produced = 0;
+        if (libdeflate_deflate_decompress(inflater_, stored, size_t(st.comp_size), data.data(),
+                                          size_t(st.size), &produced) != LIBDEFLATE_SUCCESS ||
+            produced != st.size)
+            return false;
     }
-    if (!inflater_ && !(inflater_ = libdeflate_alloc_decompressor()))
-        return false;
-    QByteArray data(qsizetype(st.size), Qt::Uninitialized);
-    size_t produced = 0;
-    if (libdeflate_deflate_decompress(inflater_, stored.constData(), size_t(stored.size()),
-                                      data.data(), size_t(st.size),
-                                      &produced) != LIBDEFLATE_SUCCESS ||
-        produced != st.size || libdeflate_crc32(0, data.constData(), size_t(data.size())) != st.crc)
+    if (libdeflate_crc32(0, data.constData(), size_t(data.size())) != st.crc)
         return false;
     out = std::move(data);
     return true;
@@ -75,6 +110,7 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QByteArray& bytes, OpenStatus
         why = QStringLiteral("the zip archive has too many entries (%1)").arg(n);
         return nullptr;
     }
+    self->localHeaders_ = localHeaderOffsets(self->bytes_, n);
     self->names_.reserve(qsizetype(n));
     for (zip_int64_t i = 0; i < n; ++i) {
         const char* name = zip_get_name(self->archive_, zip_uint64_t(i), ZIP_FL_ENC_GUESS);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 struct zip;
 struct zip_stat;
@@ -51,8 +52,9 @@ class ZipArchive {
 
   private:
     ZipArchive() = default;
-    // The entry inflated in one call from its stored bytes, its CRC checked; false when
-    // that way does not give exactly the entry (libzip then reads it and names the fault).
+    // The entry inflated in one call from its stored bytes where they lie in `bytes_`, its
+    // CRC checked; false when that way does not give exactly the entry (libzip then reads
+    // it and names the fault).
     bool readWhole(qint64 index, const struct zip_stat& st, QByteArray& out);
 
     QByteArray bytes_;  // keeps the buffer alive for libzip
@@ -62,6 +64,7 @@ class ZipArchive {
     ZipLimits limits_;
     qint64 inflated_ = 0;
     qint64 budget_ = 0;  // what inflated_ may reach
+    std::vector<quint32> localHeaders_;  // by entry index
     libdeflate_decompressor* inflater_ = nullptr;
 };
 
