@@ -34,7 +34,7 @@ done
 for m in "$tmp"/media*/*; do
     [ "$(stat -c %s "$m")" -lt 100000 ] || continue
     cp "$m" "$here/corpus-picture_header/$(basename "$(dirname "$m")")-$(basename "$m")"
-    case "$m" in *.png) cp "$m" "$here/corpus-png_decode/$(basename "$(dirname "$m")")-$(basename "$m")" ;; esac
+    case "$m" in *.png) prefix 00 "$m" "$here/corpus-png_decode/$(basename "$(dirname "$m")")-$(basename "$m")" ;; esac
 done
 if [ -n "$fixtures" ]; then
     for f in "$fixtures"/*.xml; do cp "$f" "$here/corpus-wordxml/"; done
