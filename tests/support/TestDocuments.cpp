@@ -8,15 +8,15 @@
 
 namespace pictrove::test {
 
-namespace {
-
-QByteArray encode(const QImage& image, const char* format) {
+QByteArray encodeImage(const QImage& image, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
 }
+
+namespace {
 
 const char kTransitionalW[] = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 const char kStrictW[] = "http://purl.oclc.org/ooxml/wordprocessingml/main";
@@ -66,13 +66,13 @@ QString contentTypesXml(const DocxPackage& pkg) {
 QByteArray pngBytes(QSize size, QColor color, bool withAlpha) {
     QImage image(size, withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     image.fill(color);
-    return encode(image, "PNG");
+    return encodeImage(image, "PNG");
 }
 
 QByteArray jpegBytes(QSize size, QColor color) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(color);
-    return encode(image, "JPEG");
+    return encodeImage(image, "JPEG");
 }
 
 QString inlinePictureXml(const QString& rel) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -11,6 +12,8 @@
 // given, the package around it is made here.
 namespace pictrove::test {
 
+// The image in a file format Qt writes ("PNG", "JPEG", "BMP", ...).
+QByteArray encodeImage(const QImage& image, const char* format);
 QByteArray pngBytes(QSize size, QColor color, bool withAlpha = false);
 QByteArray jpegBytes(QSize size, QColor color);
 
