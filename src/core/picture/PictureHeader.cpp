@@ -1,6 +1,7 @@
 #include "core/picture/PictureHeader.h"
 
 #include "core/bytes/ByteReader.h"
+#include "core/metafile/RecordTypes.h"
 
 #include <QtEndian>
 
@@ -172,6 +173,26 @@ QByteArray bmpFromDib(QByteArrayView dib) {
                              out.data() + 2);
     qToLittleEndian<quint32>(offBits, out.data() + 10);
     out.append(dib.data(), dib.size());
+    return out;
+}
+
+QByteArray withPlaceableHeader(QByteArrayView bareWmf, const PlaceableFrame& frame) {
+    constexpr qsizetype kHeaderSize = 22;
+    QByteArray out;
+    out.reserve(kHeaderSize + bareWmf.size());
+    out.append(kHeaderSize, '\0');
+    char* h = out.data();
+    qToLittleEndian<quint32>(metafile::meta::PlaceableKey, h);
+    qToLittleEndian<qint16>(frame.left, h + 6);  // after the handle, always 0
+    qToLittleEndian<qint16>(frame.top, h + 8);
+    qToLittleEndian<qint16>(frame.right, h + 10);
+    qToLittleEndian<qint16>(frame.bottom, h + 12);
+    qToLittleEndian<quint16>(frame.unitsPerInch, h + 14);
+    quint16 checksum = 0;
+    for (qsizetype i = 0; i < kHeaderSize - 2; i += 2)
+        checksum ^= qFromLittleEndian<quint16>(h + i);
+    qToLittleEndian<quint16>(checksum, h + kHeaderSize - 2);
+    out.append(bareWmf.data(), bareWmf.size());
     return out;
 }
 

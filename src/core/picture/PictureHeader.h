@@ -25,4 +25,19 @@ bool looksLikeDib(QByteArrayView bytes);
 // bytes are no DIB.
 QByteArray bmpFromDib(QByteArrayView dib);
 
+// Where a placeable WMF puts its drawing: the box in the metafile's logical units and
+// how many of those units make an inch.
+struct PlaceableFrame {
+    qint16 left = 0;
+    qint16 top = 0;
+    qint16 right = 0;
+    qint16 bottom = 0;
+    quint16 unitsPerInch = 1440;
+};
+
+// A bare WMF (one that starts with its standard header, as documents store it) made a
+// placeable one: the 22-byte placeable header of frame (key, handle 0, box, inch,
+// reserved 0, checksum of the ten words before it), then the metafile's bytes.
+QByteArray withPlaceableHeader(QByteArrayView bareWmf, const PlaceableFrame& frame);
+
 }  // namespace pictrove::picture

@@ -108,6 +108,27 @@ class PictureTest : public QObject {
         QVERIFY(!looksLikeDib("not a dib at all, not at all"));
     }
 
+    void bare_wmf_gets_a_placeable_header() {
+        const QByteArray bare =
+            pictrove::test::WmfBuilder(QRect(), 0, false).rectangle(QRect(1, 2, 3, 4)).finish();
+        PlaceableFrame frame;
+        frame.left = -2;
+        frame.top = 3;
+        frame.right = 1000;
+        frame.bottom = 500;
+        frame.unitsPerInch = 576;
+        const QByteArray header = QByteArray::fromHex(
+            "d7cdc69a"          // key
+            "0000"              // handle
+            "feff0300e803f401"  // box: -2, 3, 1000, 500
+            "4002"              // 576 units to the inch
+            "00000000"          // reserved
+            "b0a8");            // the ten words before it XORed
+        const QByteArray wmf = withPlaceableHeader(bare, frame);
+        QCOMPARE(wmf.toHex(), (header + bare).toHex());
+        QCOMPARE(Picture::fromEncoded(wmf).format(), Format::Wmf);
+    }
+
     void transparency_is_composed_onto_white() {
         QImage image(4, 4, QImage::Format_ARGB32);
         image.fill(Qt::transparent);

@@ -2,6 +2,7 @@
 
 #include "core/bytes/ByteReader.h"
 #include "core/metafile/RecordTypes.h"
+#include "core/picture/PictureHeader.h"
 
 #include <zlib.h>
 
@@ -69,10 +70,6 @@ constexpr qsizetype kMetafileHeaderSize = 34;
 
 bool isBlipType(quint16 type) {
     return type >= kBlipFirst && type <= kBlipLast;
-}
-
-QString hex(quint32 v) {
-    return QStringLiteral("0x") + QString::number(v, 16).toUpper();
 }
 
 // Walks the records of a container body in order. A record that does not fit in
@@ -531,25 +528,12 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
     double inch = 1440;
     if (widthInches > 0 && bounds.width() > 0)
         inch = bounds.width() / widthInches;
-    const quint16 unitsPerInch = quint16(std::lround(std::clamp(inch, 1.0, 65535.0)));
     auto clamp16 = [](qint64 v) { return qint16(std::clamp<qint64>(v, -32768, 32767)); };
-
-    QByteArray out;
-    out.reserve(22 + wmf.size());
-    putU32(out, meta::PlaceableKey);
-    putU16(out, 0);
-    putU16(out, quint16(clamp16(bounds.left())));
-    putU16(out, quint16(clamp16(bounds.top())));
-    putU16(out, quint16(clamp16(qint64(bounds.left()) + bounds.width())));
-    putU16(out, quint16(clamp16(qint64(bounds.top()) + bounds.height())));
-    putU16(out, unitsPerInch);
-    putU32(out, 0);
-    quint16 checksum = 0;
-    for (int i = 0; i < 10; ++i)
-        checksum ^= ByteReader(out).u16(i * 2);
-    putU16(out, checksum);
-    out.append(wmf.data(), wmf.size());
-    return out;
+    return picture::withPlaceableHeader(wmf,
+                                        {clamp16(bounds.left()), clamp16(bounds.top()),
+                                         clamp16(qint64(bounds.left()) + bounds.width()),
+                                         clamp16(qint64(bounds.top()) + bounds.height()),
+                                         quint16(std::lround(std::clamp(inch, 1.0, 65535.0)))});
 }
 
 QByteArray decodeBlip(QByteArrayView record, QString* problem) {

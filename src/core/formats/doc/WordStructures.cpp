@@ -40,11 +40,11 @@ constexpr int kIndexDggInfo = 50;
 constexpr qsizetype kFkpSize = 512;
 constexpr int kMaxFkpRuns = 0x65;
 
-QString hex(quint32 v) {
-    return QStringLiteral("0x%1").arg(v, 0, 16);
-}
-
 }  // namespace
+
+QString hex(quint32 v) {
+    return QStringLiteral("0x") + QString::number(v, 16).toUpper();
+}
 
 Parsed<Fib> parseFib(QByteArrayView wd) {
     using P = Parsed<Fib>;

@@ -33,6 +33,9 @@ struct Parsed {
     static Parsed damaged(QString why) { return fail(word::OpenStatus::Damaged, std::move(why)); }
 };
 
+// A number as the readers' messages write it: "0x" and upper-case hex digits ("0xF00A").
+QString hex(quint32 v);
+
 // An offset and length pair of the FIB, both into the table stream unless noted.
 struct FcLcb {
     quint32 fc = 0;

@@ -109,26 +109,11 @@ QByteArray placeableWmf(QByteArrayView bareWmf, qint64 widthTwips, qint64 height
     const qint64 factor = (largest + 32766) / 32767;
     if (factor > 1440)
         return {};
-    const quint16 right = quint16(qMax<qint64>(1, widthTwips / factor));
-    const quint16 bottom = quint16(qMax<qint64>(1, heightTwips / factor));
-    const quint16 inch = quint16(1440 / factor);
-
-    QByteArray out;
-    out.reserve(22 + bareWmf.size());
-    putU32(out, 0x9AC6CDD7u);
-    putU16(out, 0);  // hmf
-    putU16(out, 0);  // left
-    putU16(out, 0);  // top
-    putU16(out, right);
-    putU16(out, bottom);
-    putU16(out, inch);
-    putU32(out, 0);  // reserved
-    quint16 checksum = 0;
-    for (int i = 0; i < 20; i += 2)
-        checksum ^= qFromLittleEndian<quint16>(out.constData() + i);
-    putU16(out, checksum);
-    out.append(bareWmf.data(), bareWmf.size());
-    return out;
+    picture::PlaceableFrame frame;
+    frame.right = qint16(qMax<qint64>(1, widthTwips / factor));
+    frame.bottom = qint16(qMax<qint64>(1, heightTwips / factor));
+    frame.unitsPerInch = quint16(1440 / factor);
+    return picture::withPlaceableHeader(bareWmf, frame);
 }
 
 PictResult makePicture(const PictData& pict, std::optional<Crop> crop) {
