@@ -83,6 +83,32 @@ QString inlinePictureXml(const QString& rel) {
         .arg(rel);
 }
 
+QString pictureGroupXml(const std::vector<GroupMember>& members, QSize extent) {
+    QString pictures;
+    for (const GroupMember& m : members) {
+        pictures += QStringLiteral(
+                        "<pic:pic><pic:blipFill><a:blip r:embed=\"%1\"/></pic:blipFill><pic:spPr>"
+                        "<a:xfrm><a:off x=\"%2\" y=\"%3\"/><a:ext cx=\"%4\" cy=\"%5\"/></a:xfrm>"
+                        "</pic:spPr></pic:pic>")
+                        .arg(m.relId)
+                        .arg(m.place.x())
+                        .arg(m.place.y())
+                        .arg(m.place.width())
+                        .arg(m.place.height());
+    }
+    return QStringLiteral(
+               "<w:p><w:r><w:drawing><wp:anchor><wp:extent cx=\"%1\" cy=\"%2\"/><a:graphic>"
+               "<a:graphicData "
+               "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\">"
+               "<wpg:wgp><wpg:grpSpPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"%1\" "
+               "cy=\"%2\"/><a:chOff x=\"0\" y=\"0\"/><a:chExt cx=\"%1\" cy=\"%2\"/></a:xfrm>"
+               "</wpg:grpSpPr>%3</wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing>"
+               "</w:r></w:p>")
+        .arg(extent.width())
+        .arg(extent.height())
+        .arg(pictures);
+}
+
 QString documentXml(const DocxPackage& pkg) {
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"

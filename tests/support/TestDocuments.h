@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -37,6 +38,15 @@ struct DocxPackage {
 
 // A paragraph holding one inline picture that refers to the relationship `rel`.
 QString inlinePictureXml(const QString& rel);
+
+// A picture of a drawing group: its relationship and its place in the group's units.
+struct GroupMember {
+    QString relId;
+    QRect place;
+};
+// A paragraph holding a floating drawing group of pictures whose own units are the
+// EMUs of its extent (chOff 0, 0; chExt = extent).
+QString pictureGroupXml(const std::vector<GroupMember>& members, QSize extent);
 
 // The document.xml text of a pkg (root element with the usual namespace declarations).
 QString documentXml(const DocxPackage& pkg);
