@@ -7,6 +7,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libzip-dev libpugixml-dev libturbojpeg0-dev libgsf-1-dev zlib1g-dev libdeflate-dev
     xvfb xauth x11-utils imagemagick zip unzip fonts-liberation fonts-dejavu-core
+    # the pictographs that metafiles draw with the dingbat fonts
+    fonts-symbola
     # man pages and the bash completion, and the checks of what is installed
     help2man man-db groff-base desktop-file-utils appstream dpkg-dev file
 )

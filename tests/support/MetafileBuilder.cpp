@@ -1,6 +1,7 @@
 #include "MetafileBuilder.h"
 
 #include "core/bytes/ByteReader.h"
+#include "core/metafile/Metafile.h"
 #include "core/metafile/RecordTypes.h"
 
 #include <QtEndian>
@@ -43,6 +44,20 @@ Bytes& Bytes::raw(const QByteArray& b) {
 }
 
 // ------------------------------------------------------------------ DIB
+
+QImage renderAtFrame(const QByteArray& bytes) {
+    const auto size = metafile::frameSizePx(bytes);
+    return size ? metafile::render(bytes, *size) : QImage();
+}
+
+int inkIn(const QImage& img, QRect r) {
+    int n = 0;
+    r = r.intersected(img.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += qGray(img.pixel(x, y)) < 160;
+    return n;
+}
 
 QByteArray packedDib(const QImage& in, int bpp, bool topDown) {
     const QImage image = in.convertToFormat(QImage::Format_RGB32);

@@ -34,6 +34,11 @@ class Bytes {
     QByteArray d_;
 };
 
+// A metafile rendered at its frame size (null when it has none).
+QImage renderAtFrame(const QByteArray& bytes);
+// Pixels darker than light grey inside a rectangle.
+int inkIn(const QImage& img, QRect r);
+
 // A packed DIB (BITMAPINFOHEADER, colour table, bits) of an image: 24-bit bottom-up by
 // default, or 8-bit with a palette of the image's distinct colours (at most 256).
 QByteArray packedDib(const QImage& image, int bpp = 24, bool topDown = false);

@@ -128,6 +128,17 @@ QFont::StyleHint styleHintFor(const QString& face, quint8 pitchAndFamily) {
     }
 }
 
+// The UTF-16 units from i that draw as one: a character, its low surrogate and the
+// combining marks after it.
+qsizetype clusterLength(const QString& s, qsizetype i) {
+    qsizetype k = i + 1;
+    if (s.at(i).isHighSurrogate() && k < s.size() && s.at(k).isLowSurrogate())
+        ++k;
+    while (k < s.size() && s.at(k).isMark())
+        ++k;
+    return k - i;
+}
+
 }  // namespace
 
 Player::Player(QImage& target, const RenderOptions& options)
@@ -1058,13 +1069,16 @@ double Player::textPositions(const QString& s, const std::vector<double>& dx, bo
         }
     } else {
         const double extra = dc_.charExtra * scale.x();
-        for (qsizetype i = 0; i < n; ++i) {
-            pos[size_t(i)] = {x, 0};
+        for (qsizetype i = 0; i < n;) {
+            const qsizetype len = glyphs ? 1 : clusterLength(s, i);
+            for (qsizetype k = 0; k < len; ++k)
+                pos[size_t(i + k)] = {x, 0};
             x += (glyphs ? glyphs->advancesForGlyphIndexes(QList<quint32>{s.at(i).unicode()})
                                .value(0)
                                .x()
-                         : fm.horizontalAdvance(s.at(i))) +
+                         : fm.horizontalAdvance(s.mid(i, len))) +
                  extra;
+            i += len;
         }
     }
     return x;
@@ -1110,11 +1124,9 @@ void Player::drawText(const QTransform& local, const QString& s, const std::vect
     }
     if (inPath_) {
         QPainterPath tp;
-        for (qsizetype i = 0; i < n; ++i) {
-            if (s.at(i).isLowSurrogate())
-                continue;
-            const qsizetype len2 = s.at(i).isHighSurrogate() && i + 1 < n ? 2 : 1;
-            tp.addText(QPointF(x0, baseY) + pos[size_t(i)], font, s.mid(i, len2));
+        for (qsizetype i = 0, len = 0; i < n; i += len) {
+            len = clusterLength(s, i);
+            tp.addText(QPointF(x0, baseY) + pos[size_t(i)], font, s.mid(i, len));
         }
         path_.addPath(local.map(tp));
         pathNeedsMove_ = true;
@@ -1132,12 +1144,10 @@ void Player::drawText(const QTransform& local, const QString& s, const std::vect
     if (!positioned) {
         p.drawText(QPointF(x0, baseY), s);
     } else {
-        for (qsizetype i = 0; i < n; ++i) {
-            const QChar c = s.at(i);
-            if (c.isLowSurrogate() || c == u' ')
-                continue;
-            const qsizetype len2 = c.isHighSurrogate() && i + 1 < n ? 2 : 1;
-            p.drawText(QPointF(x0, baseY) + pos[size_t(i)], s.mid(i, len2));
+        for (qsizetype i = 0, len = 0; i < n; i += len) {
+            len = clusterLength(s, i);
+            if (s.at(i) != u' ')
+                p.drawText(QPointF(x0, baseY) + pos[size_t(i)], s.mid(i, len));
         }
     }
     p.resetTransform();
@@ -1172,7 +1182,23 @@ void Player::text(QPointF ref, const QString& sIn, const std::vector<double>& dx
     const bool glyphIndices = options & EtoGlyphIndex;
     const SymbolFont symbol =
         glyphIndices ? SymbolFont::None : symbolFontOf(dc_.font.face, dc_.font.charset);
-    const QString s = symbol == SymbolFont::None ? sIn : symbolText(symbol, sIn);
+    QString s = sIn;
+    std::vector<double> symbolDx;
+    if (symbol != SymbolFont::None) {
+        // A symbol code may become two UTF-16 units: the second advances nothing.
+        s.clear();
+        const size_t step = options & EtoPdy ? 2 : 1;
+        for (qsizetype j = 0; j < sIn.size(); ++j) {
+            const QString shown = symbolText(symbol, sIn.mid(j, 1));
+            s += shown;
+            for (qsizetype u = 0; u < shown.size() && !dx.empty(); ++u)
+                for (size_t k = 0; k < step; ++k) {
+                    const size_t at = size_t(j) * step + k;
+                    symbolDx.push_back(u == 0 && at < dx.size() ? dx[at] : 0);
+                }
+        }
+    }
+    const std::vector<double>& advances = symbol == SymbolFont::None ? dx : symbolDx;
 
     const QPointF origin = t.map(ref);
     const QPointF ex = t.map(ref + QPointF(1, 0)) - origin;
@@ -1200,13 +1226,13 @@ void Player::text(QPointF ref, const QString& sIn, const std::vector<double>& dx
     const QFontMetricsF fm(*font, &image_);
     // Pen positions of each UTF-16 unit along the baseline, in image pixels.
     std::vector<QPointF> pos;
-    const double width = textPositions(s, dx, options & EtoPdy, QPointF(advScale, yScale), fm,
+    const double width = textPositions(s, advances, options & EtoPdy, QPointF(advScale, yScale), fm,
                                        raw ? &*raw : nullptr, pos);
 
     QTransform local;
     local.translate(origin.x(), origin.y());
     local.rotate(angle);
-    drawText(local, s, pos, !dx.empty(), width, *font, fm, raw ? &*raw : nullptr);
+    drawText(local, s, pos, !advances.empty(), width, *font, fm, raw ? &*raw : nullptr);
     if (updateCp)
         dc_.position = ref + QPointF(width / advScale, 0);
 }

@@ -9,14 +9,16 @@
 
 namespace pictrove::metafile {
 
-enum class SymbolFont { None, Symbol, MtExtra, Wingdings, Webdings };
+// Unmapped: a picture font whose code points are not known here; it draws nothing.
+enum class SymbolFont { None, Symbol, MtExtra, Wingdings, Webdings, Unmapped };
 
 // Which symbol font a LOGFONT names: by face, or by SYMBOL_CHARSET for other faces.
 SymbolFont symbolFontOf(const QString& face, quint8 charset);
 
 // Each code point (a byte, or U+F020..U+F0FF as fonts with a symbol cmap number them)
-// as the Unicode character it shows; a space where there is none, so that text and
-// its per-character advances stay aligned. Other characters are already Unicode.
+// as the Unicode character it shows, a space where there is none. One code gives one
+// UTF-16 unit, or two: a surrogate pair, or a combining mark on a no-break space.
+// Other characters are already Unicode.
 QString symbolText(SymbolFont font, const QString& codes);
 
 // Families to draw symbolText() with, best first.

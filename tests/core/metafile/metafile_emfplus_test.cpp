@@ -10,6 +10,8 @@
 using namespace pictrove;
 using test::Bytes;
 using test::EmfBuilder;
+using test::inkIn;
+using test::renderAtFrame;
 namespace plus = metafile::emfplus;
 
 namespace {
@@ -74,20 +76,6 @@ void fallback(EmfBuilder& b, int w, int h) {
         .selectObject(1)
         .selectObject(0x80000008u)
         .rectangle(QRect(0, 0, w, h));
-}
-
-QImage renderAtFrame(const QByteArray& bytes) {
-    const auto size = metafile::frameSizePx(bytes);
-    return size ? metafile::render(bytes, *size) : QImage();
-}
-
-int inkIn(const QImage& img, QRect r) {
-    int n = 0;
-    r = r.intersected(img.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            n += qGray(img.pixel(x, y)) < 160;
-    return n;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 
 using namespace pictrove;
 using test::EmfBuilder;
+using test::renderAtFrame;
 using test::WmfBuilder;
 
 namespace {
@@ -276,11 +277,6 @@ const FromCorpus kCorpus[] = {
     {"docx4j_headers_footers.docx", "docProps/thumbnail.emf",
      "docx4j_headers_footers-thumbnail.emf"},
 };
-
-QImage renderAtFrame(const QByteArray& bytes) {
-    const auto size = metafile::frameSizePx(bytes);
-    return size ? metafile::render(bytes, *size) : QImage();
-}
 
 QString handMadePath(const HandMade& h) {
     const bool emf = QByteArray(h.name).contains("emf");

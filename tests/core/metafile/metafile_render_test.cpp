@@ -6,22 +6,20 @@
 #include "support/MetafileBuilder.h"
 
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QRawFont>
 #include <QtTest>
 
 using namespace pictrove;
 using test::EmfBuilder;
+using test::inkIn;
+using test::renderAtFrame;
 using test::WmfBuilder;
 
 namespace {
 
 constexpr quint32 kNullPen = 0x80000008u;
 const QColor kRed(220, 20, 30), kBlue(20, 40, 200), kGreen(30, 160, 40);
-
-QImage renderAtFrame(const QByteArray& bytes) {
-    const auto size = metafile::frameSizePx(bytes);
-    return size ? metafile::render(bytes, *size) : QImage();
-}
 
 QColor at(const QImage& img, int x, int y) {
     return img.pixelColor(x, y);
@@ -36,16 +34,6 @@ QImage quadrants() {
                          y < 2 ? (x < 2 ? qRgb(255, 0, 0) : qRgb(0, 255, 0))
                                : (x < 2 ? qRgb(0, 0, 255) : qRgb(255, 255, 0)));
     return img;
-}
-
-// Counts pixels darker than light grey inside a rectangle.
-int inkIn(const QImage& img, QRect r) {
-    int n = 0;
-    r = r.intersected(img.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            n += qGray(img.pixel(x, y)) < 160;
-    return n;
 }
 
 EmfBuilder redBrushNoPen(int w, int h) {
@@ -86,6 +74,9 @@ class MetafileRenderTest : public QObject {
     void wmfWithoutHeaderBoxSizedFromWindow();
     void symbolFontsDrawTheirUnicodeCharacters_data();
     void symbolFontsDrawTheirUnicodeCharacters();
+    void symbolFontsDrawNothingWithoutAMapping_data();
+    void symbolFontsDrawNothingWithoutAMapping();
+    void symbolFontAccentsAndPictographsKeepTheirPlaces();
     void fontStyleFlagsChangeTheGlyphs();
     void workBudgetStopsPlaybackAndKeepsDrawing();
     void glyphIndicesDrawnOnlyInTheirOwnFace();
@@ -607,25 +598,48 @@ void MetafileRenderTest::symbolFontsDrawTheirUnicodeCharacters_data() {
     QTest::addColumn<QString>("codes");
     QTest::addColumn<QString>("family");  // where the shown character is drawn
     QTest::addColumn<QString>("unicode");
-    QTest::newRow("symbol-omega") << QStringLiteral("Symbol") << 2 << QStringLiteral("w")
-                                  << QStringLiteral("DejaVu Serif") << QStringLiteral("\u03C9");
-    QTest::newRow("symbol-private-use-zeta")
-        << QStringLiteral("Symbol") << 0 << QStringLiteral("\uF07A")
-        << QStringLiteral("DejaVu Serif") << QStringLiteral("\u03B6");
-    QTest::newRow("symbol-prime") << QStringLiteral("Symbol") << 2 << QStringLiteral("\u00A2")
-                                  << QStringLiteral("DejaVu Serif") << QStringLiteral("\u2032");
-    QTest::newRow("symbol-bracket-piece")
-        << QStringLiteral("Symbol") << 2 << QStringLiteral("\u00E6")
-        << QStringLiteral("DejaVu Serif") << QStringLiteral("\u239B");
-    QTest::newRow("symbol-charset-other-face")
-        << QStringLiteral("Euclid Symbol") << 2 << QStringLiteral("a")
-        << QStringLiteral("DejaVu Serif") << QStringLiteral("\u03B1");
-    QTest::newRow("mt-extra-ellipsis") << QStringLiteral("MT Extra") << 2 << QStringLiteral("L")
-                                       << QStringLiteral("DejaVu Sans") << QStringLiteral("\u22EF");
-    QTest::newRow("mt-extra-diagonal") << QStringLiteral("MT Extra") << 2 << QStringLiteral("O")
-                                       << QStringLiteral("DejaVu Sans") << QStringLiteral("\u22F1");
-    QTest::newRow("wingdings-check") << QStringLiteral("Wingdings") << 2 << QStringLiteral("\uF0FC")
-                                     << QStringLiteral("DejaVu Sans") << QStringLiteral("\u2714");
+    auto row = [](const char* name, const char* face, int charset, QString codes,
+                  const char* family, QString unicode) {
+        QTest::newRow(name) << QString::fromLatin1(face) << charset << codes
+                            << QString::fromLatin1(family) << unicode;
+    };
+    row("symbol-omega", "Symbol", 2, QStringLiteral("w"), "DejaVu Serif", QStringLiteral("\u03C9"));
+    row("symbol-private-use-zeta", "Symbol", 0, QStringLiteral("\uF07A"), "DejaVu Serif",
+        QStringLiteral("\u03B6"));
+    row("symbol-prime", "Symbol", 2, QStringLiteral("\u00A2"), "DejaVu Serif",
+        QStringLiteral("\u2032"));
+    row("symbol-bracket-piece", "Symbol", 2, QStringLiteral("\u00E6"), "DejaVu Serif",
+        QStringLiteral("\u239B"));
+    row("symbol-charset-other-face", "Euclid Symbol", 2, QStringLiteral("a"), "DejaVu Serif",
+        QStringLiteral("\u03B1"));
+    row("mt-extra-ellipsis", "MT Extra", 2, QStringLiteral("L"), "DejaVu Sans",
+        QStringLiteral("\u22EF"));
+    row("mt-extra-diagonal", "MT Extra", 2, QStringLiteral("O"), "DejaVu Sans",
+        QStringLiteral("\u22F1"));
+    row("mt-extra-lambda-bar", "MT Extra", 2, QStringLiteral("D"), "DejaVu Sans",
+        QStringLiteral("\u019B"));
+    row("mt-extra-double-struck-r", "MT Extra", 2, QStringLiteral("\uF0A1"), "DejaVu Sans",
+        QStringLiteral("\u211D"));
+    row("mt-extra-much-less", "MT Extra", 2, QStringLiteral("="), "DejaVu Sans",
+        QStringLiteral("\u226A"));
+    row("mt-extra-equilibrium", "MT Extra", 2, QStringLiteral("\u0083"), "DejaVu Sans",
+        QStringLiteral("\u21CC"));
+    row("wingdings-check", "Wingdings", 2, QStringLiteral("\uF0FC"), "DejaVu Sans",
+        QStringLiteral("\u2714"));
+    row("webdings-check", "Webdings", 2, QStringLiteral("a"), "DejaVu Sans",
+        QStringLiteral("\u2714"));
+    row("webdings-wheelchair", "Webdings", 2, QStringLiteral("\u00E9"), "DejaVu Sans",
+        QStringLiteral("\u267F"));
+    // Pictographs of the supplementary planes: compared with the same character where
+    // the default face lacks it, which draws it in the one installed font that has it.
+    row("wingdings-pencil", "Wingdings", 2, QStringLiteral("!"), "Symbola",
+        QString::fromUcs4(U"\U0001F589"));
+    row("wingdings-clock", "Wingdings", 2, QStringLiteral("\uF0B7"), "Symbola",
+        QString::fromUcs4(U"\U0001F550"));
+    row("webdings-spider", "Webdings", 2, QStringLiteral("!"), "Symbola",
+        QString::fromUcs4(U"\U0001F577"));
+    row("webdings-dove", "Webdings", 2, QStringLiteral("\u00FF"), "Symbola",
+        QString::fromUcs4(U"\U0001F54A"));
 }
 
 void MetafileRenderTest::symbolFontsDrawTheirUnicodeCharacters() {
@@ -634,10 +648,79 @@ void MetafileRenderTest::symbolFontsDrawTheirUnicodeCharacters() {
     QFETCH(QString, codes);
     QFETCH(QString, family);
     QFETCH(QString, unicode);
+    if (!QFontDatabase::hasFamily(family))
+        QSKIP("the font with this character is not installed");
     const QImage drawn = textImage(face, codes, quint8(charset));
     QVERIFY(inkIn(drawn, drawn.rect()) > 20);
-    QCOMPARE(drawn, textImage(family, unicode));
-    QVERIFY(drawn != textImage(family, codes));
+    // The symbol families start with DejaVu Sans: where it lacks the character, the
+    // same fallback draws it.
+    const QString reference = family == u"Symbola" ? QStringLiteral("DejaVu Sans") : family;
+    QCOMPARE(drawn, textImage(reference, unicode));
+    QVERIFY(drawn != textImage(reference, codes));
+}
+
+void MetafileRenderTest::symbolFontsDrawNothingWithoutAMapping_data() {
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QString>("codes");
+    // Wingdings 2 numbers other pictures than Wingdings, whose check mark this is.
+    QTest::newRow("wingdings-2") << QStringLiteral("Wingdings 2") << QStringLiteral("\u00FC");
+    QTest::newRow("wingdings-3") << QStringLiteral("Wingdings 3") << QStringLiteral("\uF0FC");
+    // A brace piece of the equation editor's font, private to it.
+    QTest::newRow("mt-extra-brace-piece") << QStringLiteral("MT Extra") << QStringLiteral("1");
+    QTest::newRow("wingdings-logo") << QStringLiteral("Wingdings") << QStringLiteral("\u00FF");
+}
+
+void MetafileRenderTest::symbolFontsDrawNothingWithoutAMapping() {
+    QFETCH(QString, face);
+    QFETCH(QString, codes);
+    QCOMPARE(inkIn(textImage(face, codes, 2), QRect(0, 0, 160, 80)), 0);
+}
+
+void MetafileRenderTest::symbolFontAccentsAndPictographsKeepTheirPlaces() {
+    // The equation editor draws a hat over a letter as its own text at the letter's
+    // place: the hat's ink lies over the letter's, not beside it.
+    auto inkBox = [](const QImage& img) {
+        QRect box;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (qGray(img.pixel(x, y)) < 160)
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    const QRect letter = inkBox(textImage(QStringLiteral("DejaVu Serif"), QStringLiteral("x")));
+    const QRect hat = inkBox(textImage(QStringLiteral("MT Extra"), QStringLiteral("$"), 2));
+    QVERIFY(!hat.isEmpty());
+    QVERIFY2(hat.bottom() < letter.top() + 4 && hat.center().x() > letter.left() &&
+                 hat.center().x() < letter.right(),
+             qPrintable(QStringLiteral("hat %1,%2 %3x%4 letter %5,%6 %7x%8")
+                            .arg(hat.x())
+                            .arg(hat.y())
+                            .arg(hat.width())
+                            .arg(hat.height())
+                            .arg(letter.x())
+                            .arg(letter.y())
+                            .arg(letter.width())
+                            .arg(letter.height())));
+
+    // Each pictograph of the supplementary planes takes two UTF-16 units but one advance
+    // of the record's: two spiders 60 units apart land 60 pixels apart.
+    if (!QFontDatabase::hasFamily(QStringLiteral("Symbola")))
+        QSKIP("Symbola is not installed");
+    auto spiders = [](int dx) {
+        return renderAtFrame(
+            EmfBuilder(200, 80)
+                .createFont(1, -40, QStringLiteral("Webdings"), 400, false, false, false, 2)
+                .selectObject(1)
+                .setBkMode(1)
+                .extTextOutW(10, 10, QStringLiteral("!!"), true, dx)
+                .finish());
+    };
+    const QImage two = spiders(60);
+    const QRect first = inkBox(two.copy(0, 0, 70, 80)),
+                second = inkBox(two.copy(70, 0, 130, 80)).translated(70, 0);
+    QVERIFY(!first.isEmpty() && !second.isEmpty());
+    QVERIFY2(std::abs(second.left() - first.left() - 60) <= 1,
+             qPrintable(QStringLiteral("%1 %2").arg(first.left()).arg(second.left())));
 }
 
 void MetafileRenderTest::fontStyleFlagsChangeTheGlyphs() {
