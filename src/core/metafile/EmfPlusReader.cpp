@@ -1,6 +1,7 @@
 #include "core/bytes/ByteReader.h"
 #include "core/metafile/EmfPlus.h"
 #include "core/metafile/Gdi.h"
+#include "core/metafile/Readers.h"
 #include "core/metafile/RecordTypes.h"
 
 #include <QBuffer>
@@ -29,12 +30,21 @@ constexpr quint16 kColorBrush = 0x8000;  // S: the brush field is an ARGB colour
 constexpr quint16 kCompressed = 0x4000;  // C: 16-bit integer coordinates
 constexpr quint16 kAppend = 0x2000;      // A: post-multiply (transforms)
 constexpr quint16 kClosed = 0x2000;      // L: DrawLines closes the figure
+constexpr quint16 kWinding = 0x2000;     // W: FillClosedCurve fills by the winding rule
 constexpr quint16 kRelative = 0x0800;    // P: relative, run-length coded points
 constexpr quint16 kContinued = 0x8000;   // Object: more records follow
 constexpr quint16 kDual = 0x0001;        // Header: the EMF records draw the same picture
 constexpr quint32 kPathCompressed = 0x4000, kPathRelative = 0x1000;  // EmfPlusPath flags
 
-enum ObjectType { BrushObject = 1, PenObject, PathObject, RegionObject, ImageObject, FontObject };
+enum ObjectType {
+    BrushObject = 1,
+    PenObject,
+    PathObject,
+    RegionObject,
+    ImageObject,
+    FontObject,
+    StringFormatObject
+};
 enum Unit { UnitWorld, UnitDisplay, UnitPixel, UnitPoint, UnitInch, UnitDocument, UnitMillimeter };
 
 QColor argb(quint32 v) {
@@ -65,7 +75,45 @@ struct PlusFont {
     QString family;
 };
 
-using PlusObject = std::variant<std::monostate, QBrush, PlusPen, QPainterPath, QImage, PlusFont>;
+// How DrawString lays its text out in the layout rectangle.
+struct PlusFormat {
+    int align = 0;      // of each line: near, centre, far
+    int lineAlign = 0;  // of the lines together, top to bottom
+    bool noWrap = false;
+    bool noClip = false;
+};
+
+// An image that is itself a metafile: played at the size it is drawn.
+struct PlusMetafile {
+    QByteArray bytes;
+    QSize frame;
+};
+
+using PlusObject = std::variant<std::monostate, QBrush, PlusPen, QPainterPath, QImage, PlusFont,
+                                PlusFormat, PlusMetafile>;
+
+// A cardinal spline through the points as Bézier segments, `segments` of them from
+// point `first` on; a closed one also runs from the last point back to the first.
+// Tension 0 gives straight lines, 0.5 the usual curve.
+QPainterPath cardinalSpline(const std::vector<QPointF>& pts, double tension, bool closed,
+                            size_t first, size_t segments) {
+    QPainterPath path;
+    const auto n = qint64(pts.size());
+    if (n < 2)
+        return path;
+    auto at = [&](qint64 i) {
+        return closed ? pts[size_t((i % n + n) % n)] : pts[size_t(std::clamp<qint64>(i, 0, n - 1))];
+    };
+    const double k = tension / 3;
+    path.moveTo(at(qint64(first)));
+    for (qint64 i = qint64(first); i < qint64(first + segments); ++i) {
+        const QPointF p0 = at(i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
+        path.cubicTo(p1 + (p2 - p0) * k, p2 - (p3 - p1) * k, p2);
+    }
+    if (closed)
+        path.closeSubpath();
+    return path;
+}
 
 // A path whose points use the record's encodings: 16-bit integers (C), relative
 // run-length coded (P), or floats.
@@ -246,7 +294,8 @@ bool readRegionNode(const ByteReader& r, qint64& off, int& budget, int depth, QP
 }  // namespace
 
 struct EmfPlusPlayer::State {
-    QTransform world;
+    QTransform world;      // inside the innermost container
+    QTransform container;  // that container's onto the page
     int pageUnit = UnitDisplay;
     double pageScale = 1;
     std::optional<QPainterPath> clip;  // image pixels
@@ -257,7 +306,7 @@ struct EmfPlusPlayer::State {
     qint64 pendingSize = 0;
     QByteArray pending;
     struct Saved {
-        QTransform world;
+        QTransform world, container;
         int pageUnit;
         double pageScale;
         std::optional<QPainterPath> clip;
@@ -312,11 +361,15 @@ bool drawsKnown(quint16 type) {
         case FillPath:
         case DrawPath:
         case DrawBeziers:
+        case FillClosedCurve:
+        case DrawClosedCurve:
+        case DrawCurve:
         case DrawImage:
         case DrawImagePoints:
         case DrawString:
         case Save:
         case Restore:
+        case BeginContainer:
         case BeginContainerNoParams:
         case EndContainer:
         case SetWorldTransform:
@@ -391,7 +444,7 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
     QPainter& p = gdi_.painter();
     const QTransform toImage = gdi_.deviceToImage();
 
-    auto transform = [&] { return s.world * s.page() * toImage; };
+    auto transform = [&] { return s.world * s.container * s.page() * toImage; };
     auto objectAt = [&](quint32 id) -> const PlusObject& {
         static const PlusObject none;
         return id < kObjects ? s.objects[id] : none;
@@ -480,7 +533,8 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
         }
     };
     auto text = [&](const PlusFont& font, const QBrush& brush, const QString& string,
-                    const std::vector<QPointF>& at, const QRectF* layout) {
+                    const std::vector<QPointF>& at, const QRectF* layout,
+                    const PlusFormat& format) {
         // Glyphs are drawn at their size in image pixels, turned as the transform turns
         // the baseline but never sheared or stretched (the font engine cannot take
         // arbitrary transforms of a glyph).
@@ -511,13 +565,30 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
         p.setFont(f);
         p.setPen(QPen(brush, 1));
         if (layout) {
-            const QRectF rc(place(layout->topLeft()),
-                            QSizeF(layout->width() * xScale, layout->height() * yScale));
-            gdi_.spendArea(local.mapRect(rc.isEmpty() ? QRectF(rc.topLeft(), QSizeF(em, em)) : rc));
-            if (rc.width() > 0 && rc.height() > 0 && rc.width() < 1e6 && rc.height() < 1e6)
-                p.drawText(rc, Qt::TextWordWrap, string);
-            else
-                p.drawText(rc.topLeft() + QPointF(0, fm.ascent()), string);
+            // A side of no length (or of no sense) leaves the text unbounded that way,
+            // aligned about the layout's point.
+            constexpr double kOpen = 1e6;
+            const QPointF corner = place(layout->topLeft());
+            auto span = [&](double from, double length, int align) {
+                if (length > 0 && length < kOpen)
+                    return std::pair(from, length);
+                return std::pair(from - (align == 1 ? kOpen / 2 : align == 2 ? kOpen : 0), kOpen);
+            };
+            const auto [x, w] = span(corner.x(), layout->width() * xScale, format.align);
+            const auto [y, h] = span(corner.y(), layout->height() * yScale, format.lineAlign);
+            const QRectF rc(x, y, w, h);
+            const bool open = w >= kOpen || h >= kOpen;
+            const int flags = (format.align == 1   ? Qt::AlignHCenter
+                               : format.align == 2 ? Qt::AlignRight
+                                                   : Qt::AlignLeft) |
+                              (format.lineAlign == 1   ? Qt::AlignVCenter
+                               : format.lineAlign == 2 ? Qt::AlignBottom
+                                                       : Qt::AlignTop) |
+                              (format.noWrap || w >= kOpen ? 0 : Qt::TextWordWrap) |
+                              (format.noClip || open ? Qt::TextDontClip : 0);
+            const QRectF inked = fm.boundingRect(rc, flags, string);
+            gdi_.spendArea(local.mapRect(format.noClip || open ? inked : inked.intersected(rc)));
+            p.drawText(rc, flags, string);
         } else {
             for (qsizetype i = 0; i < string.size() && size_t(i) < at.size(); ++i) {
                 const QPointF pos = place(at[size_t(i)]);
@@ -564,6 +635,30 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
             }
         }
         return image;
+    };
+    // A metafile image played onto a transparent image of the size `t` gives its frame
+    // (at most four times the target's area), by a player of its own within what is
+    // left of this one's budget.
+    auto playInside = [&](const PlusMetafile& m, const QTransform& t) -> QImage {
+        const QPointF o = t.map(QPointF(0, 0));
+        const QPointF ex = t.map(QPointF(m.frame.width(), 0)) - o;
+        const QPointF ey = t.map(QPointF(0, m.frame.height())) - o;
+        double w = std::hypot(ex.x(), ex.y()), h = std::hypot(ey.x(), ey.y());
+        const double limit =
+            std::max(4.0 * gdi_.imageSize().width() * gdi_.imageSize().height(), 1048576.0);
+        if (!finite({w, h}) || w < 1 || h < 1)
+            return {};
+        if (w * h > limit) {
+            const double k = std::sqrt(limit / (w * h));
+            w = std::max(1.0, w * k);
+            h = std::max(1.0, h * k);
+        }
+        QImage inner(int(std::ceil(w)), int(std::ceil(h)), QImage::Format_ARGB32_Premultiplied);
+        if (inner.isNull())
+            return {};
+        inner.fill(Qt::transparent);
+        gdi_.spend(playInner(m.bytes, inner, gdi_.options(), gdi_.workLeft()));
+        return inner;
     };
     auto storeObject = [&](int id, int type, const ByteReader& d) {
         if (id >= kObjects)
@@ -679,9 +774,29 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 return;
             }
             case ImageObject: {
+                // A metafile: its kind (WMF, placeable WMF, EMF, EMF+), its size, its bytes.
+                if (d.has(0, 16) && d.u32(4) == 2) {
+                    const quint32 kind = d.u32(8), size = d.u32(12);
+                    if (kind < 1 || kind > 5 || !d.has(16, size))
+                        return;
+                    const QByteArray bytes = d.sub(16, size).toByteArray();
+                    if (const auto frame = frameSizePx(bytes))
+                        slot = PlusMetafile{bytes, *frame};
+                    return;
+                }
                 QImage image = readImage(d, 0);
                 if (!image.isNull())
                     slot = std::move(image);
+                return;
+            }
+            case StringFormatObject: {
+                if (!d.has(0, 60))
+                    return;
+                const quint32 flags = d.u32(4), align = d.u32(12), lineAlign = d.u32(16);
+                if (align > 2 || lineAlign > 2)
+                    return;
+                slot = PlusFormat{int(align), int(lineAlign), bool(flags & 0x1000),
+                                  bool(flags & 0x4000)};
                 return;
             }
             case FontObject: {
@@ -814,6 +929,38 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 }
                 return true;
             }
+            case FillClosedCurve:
+            case DrawClosedCurve:
+            case DrawCurve: {
+                // The tension, then DrawCurve's first point and number of segments, the
+                // count and the points; FillClosedCurve starts with its brush.
+                const qint64 at = type == DrawCurve ? 16 : type == FillClosedCurve ? 12 : 8;
+                if (!d.has(0, at))
+                    return false;
+                const double tension = d.f32(type == FillClosedCurve ? 4 : 0);
+                std::vector<QPointF> pts;
+                if (!finite({tension}) || !readPoints(d, at, d.u32(at - 4), flags, pts))
+                    return false;
+                qint64 first = 0, segments = qint64(pts.size());
+                if (type == DrawCurve) {
+                    first = d.u32(4);
+                    segments = d.u32(8);
+                    if (pts.size() >= 2 && first + segments > qint64(pts.size()) - 1)
+                        return false;
+                }
+                const QPainterPath path = cardinalSpline(pts, tension, type != DrawCurve,
+                                                         size_t(first), size_t(segments));
+                if (path.isEmpty())
+                    return true;
+                if (type != FillClosedCurve) {
+                    stroke(path, id);
+                } else if (const auto b = brushFor(flags, d.u32(0))) {
+                    QPainterPath filled = path;
+                    filled.setFillRule(flags & kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+                    fill(filled, *b);
+                }
+                return true;
+            }
             case FillEllipse:
             case DrawEllipse:
             case FillPie:
@@ -867,6 +1014,7 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 if (!d.has(0, 24))
                     return false;
                 const auto* image = std::get_if<QImage>(&objectAt(id));
+                const auto* picture = std::get_if<PlusMetafile>(&objectAt(id));
                 QRectF src;
                 if (!readRect(d, 8, false, src))
                     return false;
@@ -879,7 +1027,7 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 } else if (!d.has(24, 4) || d.u32(24) != 3 || !readPoints(d, 28, 3, flags, pts)) {
                     return false;
                 }
-                if (!image || src.width() <= 0 || src.height() <= 0)
+                if ((!image && !picture) || src.width() <= 0 || src.height() <= 0)
                     return true;
                 // Source rectangle onto the parallelogram of the three points.
                 const QTransform onto((pts[1].x() - pts[0].x()) / src.width(),
@@ -890,6 +1038,20 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 const QTransform t =
                     QTransform::fromTranslate(-src.x(), -src.y()) * onto * transform();
                 gdi_.spendArea(t.mapRect(src));
+                if (picture) {
+                    // Source coordinates of a metafile are pixels of its frame.
+                    const QImage inner = playInside(*picture, t);
+                    if (inner.isNull())
+                        return true;
+                    const double kx = inner.width() / double(picture->frame.width()),
+                                 ky = inner.height() / double(picture->frame.height());
+                    begin(t);
+                    p.drawImage(
+                        src, inner,
+                        QRectF(src.x() * kx, src.y() * ky, src.width() * kx, src.height() * ky));
+                    end();
+                    return true;
+                }
                 gdi_.spend(qint64(image->width()) * image->height());
                 begin(t);
                 p.drawImage(src, *image, src);
@@ -910,7 +1072,8 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 QString string(qsizetype(length), Qt::Uninitialized);
                 for (quint32 i = 0; i < length; ++i)
                     string[i] = QChar(d.u16(28 + i * 2));
-                text(*font, *brush, string, {}, &layout);
+                const auto* format = std::get_if<PlusFormat>(&objectAt(d.u32(4)));
+                text(*font, *brush, string, {}, &layout, format ? *format : PlusFormat{});
                 return true;
             }
             case DrawDriverString: {
@@ -930,7 +1093,28 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 QString string(qsizetype(count), Qt::Uninitialized);
                 for (quint32 i = 0; i < count; ++i)
                     string[i] = QChar(d.u16(16 + i * 2));
-                text(*font, *brush, string, at, nullptr);
+                text(*font, *brush, string, at, nullptr, {});
+                return true;
+            }
+            case BeginContainer: {
+                // The source rectangle maps onto the destination (in the unit of the
+                // flags); then the index EndContainer names.
+                QRectF dst, src;
+                if (!d.has(0, 36) || !readRect(d, 0, false, dst) || !readRect(d, 16, false, src))
+                    return false;
+                if (s.saved.size() < 4096)
+                    s.saved[d.u32(32)] = {s.world, s.container, s.pageUnit, s.pageScale, s.clip};
+                const double page = s.unitPx(s.pageUnit, s.dpiX) * s.pageScale;
+                const int unit = flags & 0xff;
+                const double k = unit == UnitWorld ? 1 : s.unitPx(unit, s.dpiX) / page;
+                QTransform onto;
+                if (src.width() != 0 && src.height() != 0 && finite({k}))
+                    onto = QTransform::fromTranslate(-src.x(), -src.y()) *
+                           QTransform::fromScale(dst.width() * k / src.width(),
+                                                 dst.height() * k / src.height()) *
+                           QTransform::fromTranslate(dst.x() * k, dst.y() * k);
+                s.container = onto * s.world * s.container;
+                s.world = QTransform();
                 return true;
             }
             case Save:
@@ -942,9 +1126,15 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                 const quint32 index = d.u32(0);
                 if (type == Save || type == BeginContainerNoParams) {
                     if (s.saved.size() < 4096)
-                        s.saved[index] = {s.world, s.pageUnit, s.pageScale, s.clip};
+                        s.saved[index] = {s.world, s.container, s.pageUnit, s.pageScale, s.clip};
+                    // A container's drawing starts from its own identity transform.
+                    if (type == BeginContainerNoParams) {
+                        s.container = s.world * s.container;
+                        s.world = QTransform();
+                    }
                 } else if (const auto it = s.saved.find(index); it != s.saved.end()) {
                     s.world = it->second.world;
+                    s.container = it->second.container;
                     s.pageUnit = it->second.pageUnit;
                     s.pageScale = it->second.pageScale;
                     s.clip = it->second.clip;

@@ -77,6 +77,7 @@ QPointF referencePxPerMm(const EmfHeader& h) {
 class EmfPlayer {
   public:
     EmfPlayer(QImage& target, const RenderOptions& options) : p_(target, options) {}
+    qint64 workSpent() const { return p_.workSpent(); }
 
     void play(QByteArrayView bytes, const EmfHeader& header);
 
@@ -1000,12 +1001,13 @@ std::optional<EmfHeader> readEmfHeader(QByteArrayView bytes) {
     return h;
 }
 
-void playEmf(QByteArrayView bytes, QImage& target, const RenderOptions& options) {
+qint64 playEmf(QByteArrayView bytes, QImage& target, const RenderOptions& options) {
     const auto header = readEmfHeader(bytes);
     if (!header)
-        return;
+        return 0;
     EmfPlayer player(target, options);
     player.play(bytes, *header);
+    return player.workSpent();
 }
 
 }  // namespace pictrove::metafile

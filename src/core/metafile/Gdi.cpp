@@ -147,6 +147,9 @@ Player::Player(QImage& target, const RenderOptions& options)
     const double pixels = double(target.width()) * target.height();
     work_ = qint64(std::clamp(pixels * std::max(0.0, options.workPerPixel), 0.0, 1e15)) +
             kWorkAllowance;
+    if (options.workLimit >= 0)
+        work_ = std::min(work_, options.workLimit);
+    workStart_ = work_;
 }
 
 void Player::spendArea(const QRectF& imageRect) {

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QTransform>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <span>
@@ -186,6 +187,8 @@ class Player {
         return work_ >= 0;
     }
     bool budgetLeft() const { return work_ >= 0; }
+    qint64 workLeft() const { return std::max<qint64>(0, work_); }
+    qint64 workSpent() const { return workStart_ - work_; }
     // A record's own work, drawn or not: reading, mapping, state changes.
     bool spendRecord() { return spend(64); }
     // Charges the target pixels an image-space rectangle covers.
@@ -310,7 +313,7 @@ class Player {
 
     QImage& image_;
     RenderOptions options_;
-    qint64 work_ = 0;
+    qint64 work_ = 0, workStart_ = 0;
     std::unique_ptr<QPainter> painter_;
     DcState dc_;
     std::vector<DcState> saved_;

@@ -118,6 +118,18 @@ QImage render(QByteArrayView bytes, QSize sizePx, const RenderOptions& options) 
     return image;
 }
 
+qint64 playInner(QByteArrayView bytes, QImage& target, const RenderOptions& outer,
+                 qint64 workLeft) {
+    const Format format = sniff(bytes);
+    if (format == Format::None || outer.nesting >= kMaxNesting || workLeft <= 0)
+        return 0;
+    RenderOptions options = outer;
+    options.nesting = outer.nesting + 1;
+    options.workLimit = workLeft;
+    return format == Format::Emf ? playEmf(bytes, target, options)
+                                 : playWmf(bytes, target, options);
+}
+
 QImage render(QByteArrayView bytes, QSize sizePx) {
     return render(bytes, sizePx, RenderOptions{});
 }

@@ -40,6 +40,11 @@ struct RenderOptions {
     // fixed allowance for small targets, playback stops and keeps what it drew, as at a
     // damaged record: a small file cannot keep the player busy for long.
     double workPerPixel = 32;
+    // How deep inside other metafiles this one is drawn (EMF+ images may be metafiles),
+    // and the work its playback may spend at most (-1: as workPerPixel allows): what is
+    // left of the outer one's budget.
+    int nesting = 0;
+    qint64 workLimit = -1;
 };
 
 // Plays an EMF or WMF onto a white image of the given size. A damaged metafile renders

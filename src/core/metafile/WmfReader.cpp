@@ -22,6 +22,7 @@ class WmfPlayer {
     WmfPlayer(QImage& target, const RenderOptions& options) : p_(target, options) {
         p_.setWmfMode(true);
     }
+    qint64 workSpent() const { return p_.workSpent(); }
     void play(QByteArrayView bytes, qint64 headerOffset, std::optional<QRect> bounds);
 
   private:
@@ -616,7 +617,7 @@ void WmfPlayer::play(QByteArrayView bytes, qint64 headerOffset, std::optional<QR
 
 }  // namespace
 
-void playWmf(QByteArrayView bytes, QImage& target, const RenderOptions& options) {
+qint64 playWmf(QByteArrayView bytes, QImage& target, const RenderOptions& options) {
     const ByteReader r(bytes);
     qint64 header = 0;
     std::optional<QRect> bounds;
@@ -627,9 +628,10 @@ void playWmf(QByteArrayView bytes, QImage& target, const RenderOptions& options)
             bounds = QRect(QPoint(l, t), QSize(rr - l, b - t));
     }
     if (!r.has(header, 18) || r.u16(header + 2) < 9)
-        return;
+        return 0;
     WmfPlayer player(target, options);
     player.play(bytes, header, bounds);
+    return player.workSpent();
 }
 
 }  // namespace pictrove::metafile

@@ -12,6 +12,7 @@ using test::Bytes;
 using test::EmfBuilder;
 using test::inkIn;
 using test::renderAtFrame;
+using test::WmfBuilder;
 namespace plus = metafile::emfplus;
 
 namespace {
@@ -78,6 +79,45 @@ void fallback(EmfBuilder& b, int w, int h) {
         .rectangle(QRect(0, 0, w, h));
 }
 
+// A StringFormat object at id: string flags, the alignment of the lines and of the block.
+QByteArray stringFormat(quint8 id, quint32 flags, quint32 align, quint32 lineAlign) {
+    Bytes f;
+    f.u32(0xDBC01002u).u32(flags).u32(0).u32(align).u32(lineAlign).u32(0).u32(0).f32(0);
+    f.u32(0).f32(0).f32(0).f32(1).u32(0).u32(0).u32(0);
+    return rec(plus::Object, quint16(0x0700 | id), f.data());
+}
+
+// An image object at id that is a metafile: kind 2 a placeable WMF, 3 an EMF.
+QByteArray metafileImage(quint8 id, quint32 kind, const QByteArray& bytes) {
+    return rec(
+        plus::Object, quint16(0x0500 | id),
+        Bytes().u32(0xDBC01002u).u32(2).u32(kind).u32(quint32(bytes.size())).raw(bytes).data());
+}
+
+// DrawImage of image id, the source rectangle (pixels) onto the destination.
+QByteArray drawImage(quint8 id, QRectF src, QRectF dst) {
+    return rec(plus::DrawImage, id,
+               Bytes().u32(0xFFFFFFFFu).u32(2).raw(rectF(src)).raw(rectF(dst)).data());
+}
+
+// An EMF of EMF+ records alone (no dual flag): they are the picture.
+QByteArray plusOnly(int w, int h, const QByteArray& records) {
+    EmfBuilder b(w, h);
+    b.emfPlus(rec(plus::Header, 0, Bytes().u32(0xDBC01002u).u32(0).u32(96).u32(96).data()) +
+              records + end());
+    return b.finish();
+}
+
+// The bounding box of the ink.
+QRect inkBox(const QImage& img) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 160)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
 }  // namespace
 
 class MetafileEmfPlusTest : public QObject {
@@ -91,6 +131,11 @@ class MetafileEmfPlusTest : public QObject {
     void stringsAreDrawn();
     void damagedObjectsAreIgnored();
     void textUnderAStretchingTransform();
+    void stringFormatPlacesTheText_data();
+    void stringFormatPlacesTheText();
+    void curvesAreCardinalSplines();
+    void containersMapAndNestTransforms();
+    void metafileImagesArePlayedInside();
 };
 
 void MetafileEmfPlusTest::completeRecordsReplaceTheFallback() {
@@ -112,17 +157,17 @@ void MetafileEmfPlusTest::incompleteRecordsLeaveTheFallback() {
     cut.emfPlus(header() + fillRect(kRed, QRectF(10, 10, 30, 20)));
     fallback(cut, 80, 60);
     QCOMPARE(renderAtFrame(cut.finish()).pixelColor(20, 20), kBlue);
-    // A record of a kind we do not play (a closed curve) counts as incomplete too.
+    // A record of a kind we do not play (an image effect) counts as incomplete too.
     EmfBuilder unknown(80, 60);
     unknown.emfPlus(header() + fillRect(kRed, QRectF(10, 10, 30, 20)) +
-                    rec(0x4016, kColorBrush, Bytes().u32(0).f32(0).u32(0).data()) + end());
+                    rec(0x4038, 0, Bytes().u32(0).f32(0).u32(0).data()) + end());
     fallback(unknown, 80, 60);
     QCOMPARE(renderAtFrame(unknown.finish()).pixelColor(20, 20), kBlue);
     // A file of EMF+ records only (no dual flag) has no other drawing: played as far as
     // it goes, the record it does not know skipped.
     EmfBuilder only(80, 60);
     only.emfPlus(rec(plus::Header, 0, Bytes().u32(0xDBC01002u).u32(0).u32(96).u32(96).data()) +
-                 rec(0x4016, kColorBrush, Bytes().u32(0).f32(0).u32(0).data()) +
+                 rec(0x4038, 0, Bytes().u32(0).f32(0).u32(0).data()) +
                  fillRect(kRed, QRectF(10, 10, 30, 20)));
     QCOMPARE(renderAtFrame(only.finish()).pixelColor(20, 20), kRed);
 }
@@ -230,6 +275,164 @@ void MetafileEmfPlusTest::textUnderAStretchingTransform() {
               fillRect(kRed, QRectF(0, 0, 1e-6, 1e6)) + end());
     const QImage img = renderAtFrame(b.finish());
     QVERIFY(!img.isNull());
+}
+
+void MetafileEmfPlusTest::stringFormatPlacesTheText_data() {
+    QTest::addColumn<quint32>("align");
+    QTest::addColumn<quint32>("lineAlign");
+    QTest::addColumn<QPoint>("centre");  // of the ink, within a few pixels
+    QTest::newRow("near-near") << 0u << 0u << QPoint(20, 20);
+    QTest::newRow("centre-centre") << 1u << 1u << QPoint(100, 50);
+    QTest::newRow("far-far") << 2u << 2u << QPoint(180, 80);
+    QTest::newRow("far-near") << 2u << 0u << QPoint(180, 20);
+}
+
+void MetafileEmfPlusTest::stringFormatPlacesTheText() {
+    QFETCH(quint32, align);
+    QFETCH(quint32, lineAlign);
+    QFETCH(QPoint, centre);
+    // "HH" of about 40 x 30 pixels in a layout rectangle of 200 x 100.
+    Bytes draw;
+    draw.u32(argb(Qt::black)).u32(3).u32(2).raw(rectF({0, 0, 200, 100})).u16(u'H').u16(u'H');
+    const QImage img = renderAtFrame(plusOnly(
+        200, 100,
+        fontObject(5, 30, 2, QStringLiteral("DejaVu Sans")) + stringFormat(3, 0, align, lineAlign) +
+            rec(plus::DrawString, quint16(kColorBrush | 5), draw.data())));
+    const QRect box = inkBox(img);
+    QVERIFY(!box.isEmpty());
+    QVERIFY2((box.center() - centre).manhattanLength() < 16 + 12,
+             qPrintable(QStringLiteral("%1,%2").arg(box.center().x()).arg(box.center().y())));
+
+    // Words wrap within the rectangle's width unless the format says no: then the one
+    // line runs past it (not clipped, by the format's other flag).
+    auto words = [](quint32 flags) {
+        Bytes d;
+        d.u32(argb(Qt::black)).u32(3).u32(5).raw(rectF({10, 0, 40, 100}));
+        for (QChar c : QStringLiteral("WW WW"))
+            d.u16(c.unicode());
+        return inkBox(renderAtFrame(plusOnly(
+            200, 100,
+            fontObject(5, 20, 2, QStringLiteral("DejaVu Sans")) + stringFormat(3, flags, 0, 0) +
+                rec(plus::DrawString, quint16(kColorBrush | 5), d.data()))));
+    };
+    const QRect wrapped = words(0), oneLine = words(0x1000 | 0x4000);
+    QVERIFY2(wrapped.height() > 30 && wrapped.right() < 52,
+             qPrintable(QStringLiteral("%1x%2").arg(wrapped.width()).arg(wrapped.height())));
+    QVERIFY2(oneLine.height() < 25 && oneLine.right() > 60,
+             qPrintable(QStringLiteral("%1x%2").arg(oneLine.width()).arg(oneLine.height())));
+}
+
+void MetafileEmfPlusTest::curvesAreCardinalSplines() {
+    // Through (10,50), (50,10), (90,50): with tension 0.5 the curve crosses the pixel
+    // column 28 at about y 26.5, straight lines (tension 0) at y 31.5.
+    auto curve = [](float tension, quint32 first, quint32 segments) {
+        Bytes d;
+        d.f32(tension).u32(first).u32(segments).u32(3);
+        d.f32(10).f32(50).f32(50).f32(10).f32(90).f32(50);
+        return renderAtFrame(
+            plusOnly(100, 60, pen(1, 2, kRed) + rec(plus::DrawCurve, 1, d.data())));
+    };
+    auto inkRow = [](const QImage& img, int x) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            if (qGray(img.pixel(x, y)) < 160)
+                sum += y, ++n;
+        return n ? sum / n : -1.0;
+    };
+    const double smooth = inkRow(curve(0.5f, 0, 2), 28), straight = inkRow(curve(0, 0, 2), 28);
+    QVERIFY2(std::abs(smooth - 26.5) < 1 && std::abs(straight - 31.5) < 1,
+             qPrintable(QStringLiteral("%1 %2").arg(smooth).arg(straight)));
+    // The second segment alone; segments past the points are damage (nothing drawn).
+    QVERIFY(inkIn(curve(0.5f, 1, 1), QRect(0, 0, 45, 60)) == 0);
+    QVERIFY(inkIn(curve(0.5f, 1, 1), QRect(55, 0, 45, 60)) > 20);
+    QCOMPARE(inkIn(curve(0.5f, 1, 2), QRect(0, 0, 100, 60)), 0);
+
+    // A closed curve through the corners of a triangle bulges past its edges: above
+    // the top edge at y 20, to about y 12.5.
+    auto closed = [](float tension) {
+        Bytes d;
+        d.u32(argb(kBlue)).f32(tension).u32(3).f32(20).f32(20).f32(80).f32(20).f32(50).f32(80);
+        return renderAtFrame(plusOnly(100, 100, rec(plus::FillClosedCurve, kColorBrush, d.data())));
+    };
+    QCOMPARE(closed(0.5f).pixelColor(50, 16), kBlue);
+    QCOMPARE(closed(0.5f).pixelColor(50, 40), kBlue);
+    QCOMPARE(closed(0).pixelColor(50, 16), QColor(Qt::white));
+}
+
+void MetafileEmfPlusTest::containersMapAndNestTransforms() {
+    // BeginContainer maps its source rectangle (0,0 100x100) onto the destination
+    // (50,0 50x50 pixels); a world transform set inside acts within the container.
+    const QImage img = renderAtFrame(
+        plusOnly(100, 100,
+                 rec(plus::BeginContainer, 2,
+                     rectF({50, 0, 50, 50}) + rectF({0, 0, 100, 100}) + Bytes().u32(1).data()) +
+                     fillRect(kRed, QRectF(0, 0, 100, 100)) +
+                     rec(plus::SetWorldTransform, 0,
+                         Bytes().f32(1).f32(0).f32(0).f32(1).f32(0).f32(100).data()) +
+                     fillRect(kGreen, QRectF(0, 0, 100, 100)) +
+                     rec(plus::EndContainer, 0, Bytes().u32(1).data()) +
+                     fillRect(kBlue, QRectF(0, 90, 10, 10))));
+    QCOMPARE(img.pixelColor(75, 25), kRed);
+    QCOMPARE(img.pixelColor(75, 75), kGreen);
+    QCOMPARE(img.pixelColor(25, 25), QColor(Qt::white));
+    QCOMPARE(img.pixelColor(5, 95), kBlue);  // after EndContainer: the page again
+    // Inside a container without parameters too, the outer scale stays under a world
+    // transform set within.
+    const QImage nested =
+        renderAtFrame(plusOnly(100, 100,
+                               rec(plus::ScaleWorldTransform, 0, Bytes().f32(2).f32(2).data()) +
+                                   rec(plus::BeginContainerNoParams, 0, Bytes().u32(2).data()) +
+                                   rec(plus::SetWorldTransform, 0,
+                                       Bytes().f32(1).f32(0).f32(0).f32(1).f32(10).f32(0).data()) +
+                                   fillRect(kRed, QRectF(0, 0, 5, 5)) +
+                                   rec(plus::EndContainer, 0, Bytes().u32(2).data())));
+    QCOMPARE(nested.pixelColor(25, 5), kRed);
+    QCOMPARE(nested.pixelColor(12, 2), QColor(Qt::white));
+}
+
+void MetafileEmfPlusTest::metafileImagesArePlayedInside() {
+    // An EMF of 40 x 40 pixels, red on its left half, drawn at 10,10 twice its size.
+    const QByteArray emf = EmfBuilder(40, 40)
+                               .createBrush(1, 0, kRed)
+                               .selectObject(1)
+                               .selectObject(0x80000008u)
+                               .rectangle(QRect(0, 0, 20, 40))
+                               .finish();
+    const QImage img =
+        renderAtFrame(plusOnly(100, 100,
+                               metafileImage(4, 3, emf) + fillRect(kBlue, QRectF(0, 0, 100, 100)) +
+                                   drawImage(4, QRectF(0, 0, 40, 40), QRectF(10, 10, 80, 80))));
+    QCOMPARE(img.pixelColor(30, 50), kRed);
+    QCOMPARE(img.pixelColor(70, 50), kBlue);  // the metafile's white is no paint
+    QCOMPARE(img.pixelColor(5, 50), kBlue);
+    // A placeable WMF, its right half as the source.
+    const QByteArray wmf = WmfBuilder(QRect(0, 0, 40, 40), 96)
+                               .createBrush(0, kGreen)
+                               .selectObject(0)
+                               .rectangle(QRect(20, 0, 20, 40))
+                               .finish();
+    const QImage half = renderAtFrame(plusOnly(
+        100, 100,
+        metafileImage(4, 2, wmf) + drawImage(4, QRectF(20, 0, 20, 40), QRectF(0, 0, 50, 100))));
+    QCOMPARE(half.pixelColor(25, 50), kGreen);
+    QCOMPARE(half.pixelColor(75, 50), QColor(Qt::white));
+
+    // Metafiles inside metafiles: two levels deep are drawn, a third is not.
+    auto chain = [&](int depth) {
+        QByteArray inner = EmfBuilder(40, 40)
+                               .createBrush(1, 0, kRed)
+                               .selectObject(1)
+                               .rectangle(QRect(0, 0, 40, 40))
+                               .finish();
+        for (int i = 0; i < depth; ++i)
+            inner = plusOnly(40, 40,
+                             metafileImage(1, 3, inner) +
+                                 drawImage(1, QRectF(0, 0, 40, 40), QRectF(0, 0, 40, 40)));
+        return renderAtFrame(inner).pixelColor(20, 20);
+    };
+    QCOMPARE(chain(2), kRed);
+    QCOMPARE(chain(3), QColor(Qt::white));
 }
 
 QTEST_MAIN(MetafileEmfPlusTest)
