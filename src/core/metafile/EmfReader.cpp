@@ -580,16 +580,7 @@ bool EmfPlayer::object(quint32 type, const ByteReader& r) {
         case ExtCreateFontIndirectW: {
             if (!r.has(0, 104))
                 return false;
-            gdi::Font f;
-            f.height = r.i32(12);
-            f.width = r.i32(16);
-            f.escapement = r.i32(20);
-            f.weight = r.i32(28);
-            f.italic = r.u8(32);
-            f.underline = r.u8(33);
-            f.strikeOut = r.u8(34);
-            f.charset = r.u8(35);
-            f.pitchAndFamily = r.u8(39);
+            gdi::Font f = gdi::logFontFields(r, 12, 4);
             for (int i = 0; i < 32; ++i) {
                 const char16_t c = r.u16(40 + 2 * i);
                 if (c == 0)

@@ -956,6 +956,25 @@ void Player::invertRegion(const QRegion& region) {
 
 // ---------------------------------------------------------------- text
 
+Font logFontFields(const bytes::ByteReader& r, qint64 at, int intBytes) {
+    auto integer = [&](int i) {
+        const qint64 o = at + qint64(i) * intBytes;
+        return intBytes == 2 ? int(r.i16(o)) : r.i32(o);
+    };
+    const qint64 styles = at + 5 * qint64(intBytes);
+    Font f;
+    f.height = integer(0);
+    f.width = integer(1);
+    f.escapement = integer(2);
+    f.weight = integer(4);
+    f.italic = r.u8(styles);
+    f.underline = r.u8(styles + 1);
+    f.strikeOut = r.u8(styles + 2);
+    f.charset = r.u8(styles + 3);
+    f.pitchAndFamily = r.u8(styles + 7);
+    return f;
+}
+
 QString Player::decodeAnsi(QByteArrayView bytes, quint8 charset) {
     const char* name = "windows-1252";
     switch (charset) {

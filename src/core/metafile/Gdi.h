@@ -4,6 +4,7 @@
 // the DC state with its save stack, the coordinate pipeline (world transform, page
 // mapping, device to image), clipping, path brackets, and drawing onto a QImage.
 
+#include "core/bytes/ByteReader.h"
 #include "core/metafile/Metafile.h"
 
 #include <QColor>
@@ -113,6 +114,10 @@ struct Font {
     quint8 pitchAndFamily = 0;
     QString face;
 };
+
+// A LOGFONT's fields at `at` but its face: five integers of `intBytes` each (2 in a
+// WMF, 4 in an EMF) and the style bytes after them. The caller checks the length.
+Font logFontFields(const bytes::ByteReader& r, qint64 at, int intBytes);
 
 using Palette = std::vector<QRgb>;
 

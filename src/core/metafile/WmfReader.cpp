@@ -280,16 +280,7 @@ bool WmfPlayer::object(quint16 fn, const Record& r) {
         case CreateFontIndirect: {
             if (!r.need(9))
                 return false;
-            gdi::Font f;
-            f.height = r.w(0);
-            f.width = r.w(1);
-            f.escapement = r.w(2);
-            f.weight = r.w(4);
-            f.italic = r.u8(16);
-            f.underline = r.u8(17);
-            f.strikeOut = r.u8(18);
-            f.charset = r.u8(19);
-            f.pitchAndFamily = r.u8(23);
+            gdi::Font f = gdi::logFontFields(r, 6, 2);
             QByteArray face;
             for (qint64 i = 24; i < 24 + 32 && r.has(i, 1) && r.u8(i) != 0; ++i)
                 face.append(char(r.u8(i)));
