@@ -36,11 +36,36 @@ for m in "$tmp"/media*/*; do
     cp "$m" "$here/corpus-picture_header/$(basename "$(dirname "$m")")-$(basename "$m")"
     case "$m" in *.png) prefix 00 "$m" "$here/corpus-png_decode/$(basename "$(dirname "$m")")-$(basename "$m")" ;; esac
 done
+# The metafile targets: the corpus's metafiles and the hand-made ones of the tests;
+# emfplus_fuzz gets the EMF+ records of each EMF's comments, joined.
+mkdir -p "$here/corpus-emf" "$here/corpus-wmf" "$here/corpus-emfplus"
+for m in "$tmp"/media*/*.emf "$tmp"/media*/*.wmf "$here"/../tests/data/metafile/*.emf \
+    "$here"/../tests/data/metafile/*.wmf; do
+    [ "$(stat -c %s "$m")" -lt 1000000 ] || continue
+    kind=${m##*.}
+    name=$(basename "$(dirname "$m")")-$(basename "$m")
+    cp "$m" "$here/corpus-$kind/$name"
+    if [ "$kind" = emf ] && command -v python3 >/dev/null; then
+        python3 - "$m" "$here/corpus-emfplus/$name" <<'PY'
+import struct, sys
+data, out, off = open(sys.argv[1], "rb").read(), b"", 0
+while off + 8 <= len(data):
+    kind, size = struct.unpack_from("<II", data, off)
+    if size < 8 or off + size > len(data):
+        break
+    if kind == 70 and size >= 16 and data[off + 12:off + 16] == b"EMF+":
+        out += data[off + 16:off + 12 + struct.unpack_from("<I", data, off + 8)[0]]
+    off += size
+if out:
+    open(sys.argv[2], "wb").write(out)
+PY
+    fi
+done
 if [ -n "$fixtures" ]; then
     for f in "$fixtures"/*.xml; do cp "$f" "$here/corpus-wordxml/"; done
     for f in "$fixtures"/*.docx; do prefix 00 "$f" "$here/corpus-ooxml/$(basename "$f")"; done
     for f in "$fixtures"/*.odt; do prefix 00 "$f" "$here/corpus-odt/$(basename "$f")"; done
 fi
-for t in ooxml odt wordxml picture_header png_decode; do
+for t in ooxml odt wordxml picture_header png_decode emf wmf emfplus; do
     echo "corpus-$t: $(ls "$here/corpus-$t" | wc -l) seeds"
 done

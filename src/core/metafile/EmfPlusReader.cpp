@@ -637,23 +637,26 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
         return image;
     };
     // A metafile image played onto a transparent image of the size `t` gives its frame
-    // (at most four times the target's area), by a player of its own within what is
-    // left of this one's budget.
+    // (at most four times the target's area, and within the options' image limit), by
+    // a player of its own within what is left of this one's budget.
     auto playInside = [&](const PlusMetafile& m, const QTransform& t) -> QImage {
         const QPointF o = t.map(QPointF(0, 0));
         const QPointF ex = t.map(QPointF(m.frame.width(), 0)) - o;
         const QPointF ey = t.map(QPointF(0, m.frame.height())) - o;
         double w = std::hypot(ex.x(), ex.y()), h = std::hypot(ey.x(), ey.y());
         const double limit =
-            std::max(4.0 * gdi_.imageSize().width() * gdi_.imageSize().height(), 1048576.0);
-        if (!finite({w, h}) || w < 1 || h < 1)
+            std::min(std::max(4.0 * gdi_.imageSize().width() * gdi_.imageSize().height(), 1e6),
+                     gdi_.options().maxImageBytes / 4.0);
+        if (!finite({w, h}) || w < 1 || h < 1 || limit < 1)
             return {};
         if (w * h > limit) {
             const double k = std::sqrt(limit / (w * h));
             w = std::max(1.0, w * k);
             h = std::max(1.0, h * k);
         }
-        QImage inner(int(std::ceil(w)), int(std::ceil(h)), QImage::Format_ARGB32_Premultiplied);
+        if (!gdi_.spend(qint64(w * h)))
+            return {};
+        QImage inner(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
         if (inner.isNull())
             return {};
         inner.fill(Qt::transparent);

@@ -5,6 +5,7 @@
 #include "core/metafile/RecordTypes.h"
 #include "support/MetafileBuilder.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 using namespace pictrove;
@@ -433,6 +434,23 @@ void MetafileEmfPlusTest::metafileImagesArePlayedInside() {
     };
     QCOMPARE(chain(2), kRed);
     QCOMPARE(chain(3), QColor(Qt::white));
+
+    // Their playback spends the outer one's budget: a metafile of thousands of
+    // full-size gradients drawn two hundred times stops in time.
+    QByteArray gradient = Bytes().i32(0).i32(0).i32(199).i32(149).u32(2).u32(1).u32(0).data();
+    gradient += Bytes().i32(0).i32(0).u16(0).u16(0).u16(0xff00).u16(0).data();
+    gradient += Bytes().i32(200).i32(150).u16(0).u16(0).u16(0xff00).u16(0).data();
+    gradient += Bytes().u32(0).u32(1).data();
+    EmfBuilder heavy(200, 150);
+    for (int i = 0; i < 3000; ++i)
+        heavy.record(metafile::emr::GradientFill, gradient);
+    QByteArray draws = metafileImage(1, 3, heavy.finish());
+    for (int i = 0; i < 200; ++i)
+        draws += drawImage(1, QRectF(0, 0, 200, 150), QRectF(0, 0, 200, 150));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(renderAtFrame(plusOnly(200, 150, draws)).pixelColor(100, 75), QColor(0, 0, 255));
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
 }
 
 QTEST_MAIN(MetafileEmfPlusTest)
