@@ -3,6 +3,7 @@
 #include "core/metafile/Gdi.h"
 #include "core/metafile/Readers.h"
 #include "core/metafile/RecordTypes.h"
+#include "core/metafile/SymbolFonts.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -549,8 +550,14 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
         const double em = emWorld * yScale;
         if (!finite({em, xScale, yScale, origin.x(), origin.y()}) || em < 0.5 || xScale <= 0)
             return;
+        // A symbol font's codes are shown as the characters they stand for.
+        const SymbolFont symbol = symbolFontOf(font.family, 0);
+        auto shown = [&](const QString& codes) {
+            return symbol == SymbolFont::None ? codes : symbolText(symbol, codes);
+        };
         QFont f;
-        f.setFamilies({font.family});
+        f.setFamilies(symbol == SymbolFont::None ? QStringList{font.family}
+                                                 : symbolFamilies(symbol));
         f.setPixelSize(int(std::lround(std::min(em, 2000.0))));
         f.setBold(font.style & 1);
         f.setItalic(font.style & 2);
@@ -586,15 +593,15 @@ bool EmfPlusPlayer::play(QByteArrayView records) {
                                                        : Qt::AlignTop) |
                               (format.noWrap || w >= kOpen ? 0 : Qt::TextWordWrap) |
                               (format.noClip || open ? Qt::TextDontClip : 0);
-            const QRectF inked = fm.boundingRect(rc, flags, string);
+            const QRectF inked = fm.boundingRect(rc, flags, shown(string));
             gdi_.spendArea(local.mapRect(format.noClip || open ? inked : inked.intersected(rc)));
-            p.drawText(rc, flags, string);
+            p.drawText(rc, flags, shown(string));
         } else {
             for (qsizetype i = 0; i < string.size() && size_t(i) < at.size(); ++i) {
                 const QPointF pos = place(at[size_t(i)]);
                 gdi_.spendArea(local.mapRect(QRectF(pos - QPointF(0, em), QSizeF(em, em))));
                 if (std::abs(pos.x()) < 1e6 && std::abs(pos.y()) < 1e6)
-                    p.drawText(pos, string.mid(i, 1));
+                    p.drawText(pos, shown(string.mid(i, 1)));
             }
         }
         end();

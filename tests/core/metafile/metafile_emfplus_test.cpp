@@ -246,6 +246,19 @@ void MetafileEmfPlusTest::stringsAreDrawn() {
     const QImage img = renderAtFrame(b.finish());
     QVERIFY(inkIn(img, QRect(10, 10, 60, 40)) > 60);
     QCOMPARE(inkIn(img, QRect(80, 0, 80, 60)), 0);
+
+    // A dingbat font's code draws the character it stands for, here a check mark.
+    auto check = [](const QString& family, char16_t c) {
+        Bytes d;
+        d.u32(argb(Qt::black)).u32(0xFFFFFFFFu).u32(1).raw(rectF({10, 10, 100, 40})).u16(c);
+        EmfBuilder emf(160, 60);
+        emf.emfPlus(header() + fontObject(5, 30, 2, family) +
+                    rec(plus::DrawString, quint16(kColorBrush | 5), d.data()) + end());
+        return renderAtFrame(emf.finish());
+    };
+    const QImage dingbat = check(QStringLiteral("Wingdings"), 0xF0FC);
+    QVERIFY(inkIn(dingbat, dingbat.rect()) > 20);
+    QCOMPARE(dingbat, check(QStringLiteral("DejaVu Sans"), 0x2714));
 }
 
 void MetafileEmfPlusTest::damagedObjectsAreIgnored() {
