@@ -8,7 +8,7 @@ corpus=${1:-"$here/../../shared/corpus"}
 fixtures=${2:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-for t in ooxml odt wordxml picture_header png_decode; do mkdir -p "$here/corpus-$t"; done
+for t in ooxml odt wordxml picture_header png_decode emf wmf emfplus; do mkdir -p "$here/corpus-$t"; done
 
 prefix() {  # prefix BYTE SRC DEST: writes BYTE then SRC
     { printf "\\x$1"; cat "$2"; } >"$3"
@@ -38,7 +38,6 @@ for m in "$tmp"/media*/*; do
 done
 # The metafile targets: the corpus's metafiles and the hand-made ones of the tests;
 # emfplus_fuzz gets the EMF+ records of each EMF's comments, joined.
-mkdir -p "$here/corpus-emf" "$here/corpus-wmf" "$here/corpus-emfplus"
 for m in "$tmp"/media*/*.emf "$tmp"/media*/*.wmf "$here"/../tests/data/metafile/*.emf \
     "$here"/../tests/data/metafile/*.wmf; do
     [ "$(stat -c %s "$m")" -lt 1000000 ] || continue
