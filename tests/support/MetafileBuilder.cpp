@@ -59,6 +59,15 @@ int inkIn(const QImage& img, QRect r) {
     return n;
 }
 
+QRect inkBox(const QImage& img) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 160)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
 QByteArray packedDib(const QImage& in, int bpp, bool topDown) {
     const QImage image = in.convertToFormat(QImage::Format_RGB32);
     const int w = image.width(), h = image.height();

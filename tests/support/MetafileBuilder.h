@@ -36,8 +36,9 @@ class Bytes {
 
 // A metafile rendered at its frame size (null when it has none).
 QImage renderAtFrame(const QByteArray& bytes);
-// Pixels darker than light grey inside a rectangle.
+// Pixels darker than light grey inside a rectangle, and the box around all of them.
 int inkIn(const QImage& img, QRect r);
+QRect inkBox(const QImage& img);
 
 // A packed DIB (BITMAPINFOHEADER, colour table, bits) of an image: 24-bit bottom-up by
 // default, or 8-bit with a palette of the image's distinct colours (at most 256).

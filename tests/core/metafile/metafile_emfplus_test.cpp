@@ -11,6 +11,7 @@
 using namespace pictrove;
 using test::Bytes;
 using test::EmfBuilder;
+using test::inkBox;
 using test::inkIn;
 using test::renderAtFrame;
 using test::WmfBuilder;
@@ -107,16 +108,6 @@ QByteArray plusOnly(int w, int h, const QByteArray& records) {
     b.emfPlus(rec(plus::Header, 0, Bytes().u32(0xDBC01002u).u32(0).u32(96).u32(96).data()) +
               records + end());
     return b.finish();
-}
-
-// The bounding box of the ink.
-QRect inkBox(const QImage& img) {
-    QRect box;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (qGray(img.pixel(x, y)) < 160)
-                box |= QRect(x, y, 1, 1);
-    return box;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 using namespace pictrove;
 using test::EmfBuilder;
+using test::inkBox;
 using test::inkIn;
 using test::renderAtFrame;
 using test::WmfBuilder;
@@ -679,14 +680,6 @@ void MetafileRenderTest::symbolFontsDrawNothingWithoutAMapping() {
 void MetafileRenderTest::symbolFontAccentsAndPictographsKeepTheirPlaces() {
     // The equation editor draws a hat over a letter as its own text at the letter's
     // place: the hat's ink lies over the letter's, not beside it.
-    auto inkBox = [](const QImage& img) {
-        QRect box;
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                if (qGray(img.pixel(x, y)) < 160)
-                    box |= QRect(x, y, 1, 1);
-        return box;
-    };
     const QRect letter = inkBox(textImage(QStringLiteral("DejaVu Serif"), QStringLiteral("x")));
     const QRect hat = inkBox(textImage(QStringLiteral("MT Extra"), QStringLiteral("$"), 2));
     QVERIFY(!hat.isEmpty());
