@@ -37,8 +37,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Plugins are loaded at run time, out of dpkg-shlibdeps' sight: Qt's TIFF reader
-# decodes the TIFF pictures of documents for preview and save.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-image-formats-plugins)
+# Plugins and fonts are loaded at run time, out of dpkg-shlibdeps' sight: Qt's TIFF reader
+# decodes the TIFF pictures of documents for preview and save; metafiles draw the
+# characters of symbol fonts (Symbol, MT Extra, Wingdings, Webdings) in DejaVu and Symbola.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, fonts-dejavu-core, fonts-symbola")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
