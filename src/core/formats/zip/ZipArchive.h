@@ -63,7 +63,7 @@ class ZipArchive {
     QStringList names_;
     ZipLimits limits_;
     qint64 inflated_ = 0;
-    qint64 budget_ = 0;  // what inflated_ may reach
+    qint64 budget_ = 0;                  // what inflated_ may reach
     std::vector<quint32> localHeaders_;  // by entry index
     libdeflate_decompressor* inflater_ = nullptr;
 };
