@@ -94,22 +94,28 @@ Picture Picture::fromHeader(QByteArrayView header, Crop crop, QString* why) {
     return p;
 }
 
-Picture Picture::fromEncoded(QByteArray bytes, Crop crop, QString* why) {
-    if (sniffFormat(bytes) == Format::None && looksLikeDib(bytes))
+Picture Picture::fromEncoded(QByteArray bytes, Crop crop, QString* why, FileForm form) {
+    if (sniffFormat(bytes) == Format::None && looksLikeDib(bytes)) {
         bytes = bmpFromDib(bytes);
+        form = FileForm::Made;
+    }
     Picture p = fromHeader(bytes, crop, why);
-    if (!p.isNull())
+    if (!p.isNull()) {
         p.bytes_ = std::move(bytes);
+        p.form_ = form;
+    }
     return p;
 }
 
 Picture Picture::fromStored(std::shared_ptr<const PictureStore::Bytes> bytes, QByteArrayView head,
-                            Crop crop) {
+                            Crop crop, FileForm form) {
     if (!bytes || head.size() > bytes->size())
         return {};
     Picture p = fromHeader(head, crop);
-    if (!p.isNull())
+    if (!p.isNull()) {
         p.stored_ = std::move(bytes);
+        p.form_ = form;
+    }
     return p;
 }
 

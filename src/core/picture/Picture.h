@@ -43,6 +43,15 @@ struct Crop {
     bool operator==(const Crop&) const = default;
 };
 
+// Whose file form a picture's encoded bytes are in.
+enum class FileForm {
+    Given,  // as they were handed over: a document's part or BLIP, a file, a picture made
+            // in memory
+    Made,   // a BMP only by the file header we put in front of a bitmap stored without one
+            // (a bare device-independent bitmap, a device-dependent bitmap): that file
+            // form is ours, not the document's
+};
+
 // Largest picture we agree to decode: width x height x 4 bytes.
 inline constexpr qint64 kMaxDecodedBytes = qint64(512) * 1024 * 1024;
 
@@ -58,15 +67,18 @@ class Picture {
     // once to learn the size; bytes that are no known picture, or whose header is
     // damaged or gives an absurd size, give a null Picture. A device-independent bitmap
     // without its file header (as RTF and OLE previews store one) gets that header and
-    // becomes a BMP.
+    // becomes a BMP of FileForm::Made; `form` says whether a reader made the file
+    // header itself.
     // *why (when given) receives the reason for a null Picture.
-    static Picture fromEncoded(QByteArray bytes, Crop crop = {}, QString* why = nullptr);
+    static Picture fromEncoded(QByteArray bytes, Crop crop = {}, QString* why = nullptr,
+                               FileForm form = FileForm::Given);
 
     // Takes bytes kept in a PictureStore, whose header is read from `head`, their
     // first bytes. A head too short for the header, or bytes that are no picture as
-    // they stand (a bare bitmap without file header), give a null Picture.
+    // they stand (a bare bitmap without file header), give a null Picture. `form` is
+    // the one the picture had when its bytes were first taken.
     static Picture fromStored(std::shared_ptr<const PictureStore::Bytes> bytes, QByteArrayView head,
-                              Crop crop = {});
+                              Crop crop = {}, FileForm form = FileForm::Given);
 
     // A picture made in memory (a composed group); stored PNG-encoded.
     static Picture fromImage(const QImage& image);
@@ -85,6 +97,7 @@ class Picture {
     QByteArray encoded() const;
     qint64 encodedSize() const;
     const Crop& crop() const { return crop_; }
+    FileForm fileForm() const { return form_; }
 
     // Size in pixels as previewed and saved: the stored pixel size with the crop
     // applied; for a metafile its frame at 96 dpi.
@@ -107,6 +120,7 @@ class Picture {
     Format format_ = Format::None;
     QSize storedSize_;  // pixel size of the stored picture before the crop
     Crop crop_;
+    FileForm form_ = FileForm::Given;
 };
 
 }  // namespace pictrove::picture

@@ -12,40 +12,55 @@ namespace pictrove::picture {
 
 namespace {
 
-// The crop travels after the encoded bytes: "PtrvCrop", four little-endian doubles
-// (left, top, right, bottom), "PtrvEnd1". Decoders stop at their own end marker.
-constexpr char kCropStart[] = "PtrvCrop";
-constexpr char kCropEnd[] = "PtrvEnd1";
-constexpr qsizetype kTrailerBytes = 8 + 4 * 8 + 8;
+// The crop and the file form travel after the encoded bytes: "PtrvCrop", four
+// little-endian doubles (left, top, right, bottom), a little-endian u64 that is 1 for
+// FileForm::Made and 0 otherwise, "PtrvEnd2". Decoders stop at their own end marker.
+constexpr char kTrailerStart[] = "PtrvCrop";
+constexpr char kTrailerEnd[] = "PtrvEnd2";
+constexpr qsizetype kTrailerBytes = 8 + 4 * 8 + 8 + 8;
 
-QByteArray cropTrailer(const Crop& c) {
-    QByteArray t(kCropStart, 8);
+// What the trailer carries; a file without one is an uncropped picture as given.
+struct Trailer {
+    Crop crop;
+    FileForm form = FileForm::Given;
+};
+
+QByteArray trailerOf(const Picture& picture) {
+    const Crop& c = picture.crop();
+    const quint64 made = picture.fileForm() == FileForm::Made ? 1 : 0;
+    if (c == Crop{} && !made)
+        return {};
+    QByteArray t(kTrailerStart, 8);
+    char le[8];
     for (double v : {c.left, c.top, c.right, c.bottom}) {
         quint64 bits;
         std::memcpy(&bits, &v, sizeof bits);
-        char le[8];
         qToLittleEndian<quint64>(bits, le);
         t.append(le, 8);
     }
-    t.append(kCropEnd, 8);
+    qToLittleEndian<quint64>(made, le);
+    t.append(le, 8);
+    t.append(kTrailerEnd, 8);
     return t;
 }
 
 // Splits a trailer off `bytes` when there is one.
-Crop takeCropTrailer(QByteArray& bytes) {
-    Crop c;
+Trailer takeTrailer(QByteArray& bytes) {
+    Trailer t;
     const qsizetype n = bytes.size();
-    if (n < kTrailerBytes || std::memcmp(bytes.constData() + n - 8, kCropEnd, 8) != 0 ||
-        std::memcmp(bytes.constData() + n - kTrailerBytes, kCropStart, 8) != 0)
-        return c;
-    double* fields[] = {&c.left, &c.top, &c.right, &c.bottom};
+    if (n < kTrailerBytes || std::memcmp(bytes.constData() + n - 8, kTrailerEnd, 8) != 0 ||
+        std::memcmp(bytes.constData() + n - kTrailerBytes, kTrailerStart, 8) != 0)
+        return t;
+    const char* fields = bytes.constData() + n - kTrailerBytes + 8;
+    double* crop[] = {&t.crop.left, &t.crop.top, &t.crop.right, &t.crop.bottom};
     for (int i = 0; i < 4; ++i) {
-        const quint64 bits =
-            qFromLittleEndian<quint64>(bytes.constData() + n - kTrailerBytes + 8 + i * 8);
-        std::memcpy(fields[i], &bits, sizeof bits);
+        const quint64 bits = qFromLittleEndian<quint64>(fields + i * 8);
+        std::memcpy(crop[i], &bits, sizeof bits);
     }
+    if (qFromLittleEndian<quint64>(fields + 4 * 8) == 1)
+        t.form = FileForm::Made;
     bytes.truncate(n - kTrailerBytes);
-    return c;
+    return t;
 }
 
 PictureFileStatus writeWhole(const QString& path, QByteArrayView a, QByteArrayView b,
@@ -57,15 +72,15 @@ PictureFileStatus writeWhole(const QString& path, QByteArrayView a, QByteArrayVi
 // The picture in `file` (open, and checked for size), its bytes moved into `store`;
 // null when the store cannot take it.
 Picture loadIntoStore(QFile& file, PictureStore& store) {
-    qint64 payload = file.size();  // the encoded bytes, without a crop trailer
-    Crop crop;
+    qint64 payload = file.size();  // the encoded bytes, without a trailer
+    Trailer trailer;
     if (payload >= kTrailerBytes) {
         if (!file.seek(payload - kTrailerBytes))
             return {};
         QByteArray tail = file.read(kTrailerBytes);
         if (tail.size() != kTrailerBytes)
             return {};
-        crop = takeCropTrailer(tail);
+        trailer = takeTrailer(tail);
         if (tail.isEmpty())  // the trailer was taken off
             payload -= kTrailerBytes;
     }
@@ -77,7 +92,8 @@ Picture loadIntoStore(QFile& file, PictureStore& store) {
     const QByteArray head = file.read(qMin(payload, kHead));
     if (head.size() != qMin(payload, kHead) || sniffFormat(head) == Format::None)
         return {};
-    return Picture::fromStored(store.append(file.handle(), 0, payload), head, crop);
+    return Picture::fromStored(store.append(file.handle(), 0, payload), head, trailer.crop,
+                               trailer.form);
 }
 
 }  // namespace
@@ -94,9 +110,7 @@ PictureFileStatus savePicture(const Picture& picture, const QString& path, QStri
             *error = QStringLiteral("there is no picture to write");
         return PictureFileStatus::NoPicture;
     }
-    const QByteArray trailer =
-        picture.crop() == Crop{} ? QByteArray() : cropTrailer(picture.crop());
-    return writeWhole(path, bytes, trailer, error);
+    return writeWhole(path, bytes, trailerOf(picture), error);
 }
 
 PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error,
@@ -138,8 +152,8 @@ PictureFileStatus loadPicture(const QString& path, Picture& out, QString* error,
         return PictureFileStatus::ReadFailed;
     }
     bytes.truncate(qsizetype(got));  // a file cut short meanwhile
-    const Crop crop = takeCropTrailer(bytes);
-    Picture picture = Picture::fromEncoded(std::move(bytes), crop);
+    const Trailer trailer = takeTrailer(bytes);
+    Picture picture = Picture::fromEncoded(std::move(bytes), trailer.crop, nullptr, trailer.form);
     if (picture.isNull()) {
         if (error)
             *error = QStringLiteral("the file holds no picture that can be read");

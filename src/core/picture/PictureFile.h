@@ -18,9 +18,10 @@ enum class PictureFileStatus {
 };
 
 // Writes the picture so that loadPicture() gives back the same picture: the same
-// encoded bytes and the same crop. The encoded bytes are written as they are (a
-// bitmap stays a BMP, a PNG stays a PNG, a metafile stays a metafile); a crop is
-// kept in a short trailer after them that decoders ignore. The file is written
+// encoded bytes, the same crop and the same file form. The encoded bytes are written
+// as they are (a bitmap stays a BMP, a PNG stays a PNG, a metafile stays a metafile);
+// a crop or a file form of our making is kept in a short trailer after them that
+// decoders ignore. The file is written
 // whole or not at all. `error`, when given, receives a sentence for people.
 PictureFileStatus savePicture(const Picture& picture, const QString& path,
                               QString* error = nullptr);

@@ -38,9 +38,10 @@ QString unclaimedPath(const QString& stem, const QString& extension, QSet<QStrin
 }
 
 // Whether the picture goes out as its stored bytes in the Original format: the window
-// shows exactly them, decoded.
+// shows exactly them, decoded, and their file form is the document's. A bitmap that
+// was stored without a file header goes out as a PNG, not as a BMP file of our making.
 bool keepsStoredBytes(const picture::Picture& picture) {
-    return picture.crop().isNull();
+    return picture.crop().isNull() && picture.fileForm() == picture::FileForm::Given;
 }
 
 QString extensionFor(OutputFormat format, const picture::Picture& picture) {

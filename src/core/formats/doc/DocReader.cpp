@@ -58,7 +58,7 @@ StoredPicture pictureOf(const std::vector<BlipEntry>& store, quint32 index,
     if (index == 0 || index > store.size())
         return p;
     QString problem;
-    p.bytes = decodeBlipEntry(store[index - 1], delayStream, &problem);
+    p.bytes = decodeBlipEntry(store[index - 1], delayStream, &problem, &p.form);
     p.crop = crop;
     return p;
 }
@@ -187,7 +187,7 @@ StoredShape readInlineShape(QByteArrayView data, quint32 location, const CharPro
         out.picture = {body.toByteArray(), picfCrop};
     } else if (fits(body, 0, 4) && (firstWord == 40 || firstWord == 12)) {
         QString problem;
-        out.picture = {dibToBmp(body, &problem), picfCrop};
+        out.picture = {dibToBmp(body, &problem), picfCrop, picture::FileForm::Made};
     }
     return out;
 }
@@ -323,11 +323,12 @@ word::ReadResult readBinaryDocument(const QByteArray& bytes) {
         if (!s.picture.bytes.isEmpty()) {
             QString why;
             picture::Picture p =
-                picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop, &why);
+                picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop, &why, s.picture.form);
             shape.setPicture(std::move(p), why);
         }
         for (const StoredShape::Child& c : s.children) {
-            picture::Picture p = picture::Picture::fromEncoded(c.picture.bytes, c.picture.crop);
+            picture::Picture p = picture::Picture::fromEncoded(c.picture.bytes, c.picture.crop,
+                                                               nullptr, c.picture.form);
             if (!p.isNull())
                 shape.children.push_back({std::move(p), c.rect});
         }

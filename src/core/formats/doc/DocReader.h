@@ -15,10 +15,12 @@ word::ReadResult readBinaryDocument(const QByteArray& bytes);
 
 // A picture as the document stores it, before anything is decoded: encoded bytes
 // (PNG, JPEG, BMP, TIFF, EMF, WMF with placeable header; empty when there is none)
-// and the crop that the document applies.
+// and the crop that the document applies. A DIB's file header is the reader's: its
+// form is then FileForm::Made.
 struct StoredPicture {
     QByteArray bytes;
     picture::Crop crop;
+    picture::FileForm form = picture::FileForm::Given;
 };
 
 // A shape of one of the two collections, its pictures still encoded.

@@ -536,7 +536,7 @@ QByteArray withPlaceableHeader(QByteArrayView wmf, QRect fallback, double widthI
                                          quint16(std::lround(std::clamp(inch, 1.0, 65535.0)))});
 }
 
-QByteArray decodeBlip(QByteArrayView record, QString* problem) {
+QByteArray decodeBlip(QByteArrayView record, QString* problem, picture::FileForm* form) {
     auto r = readArtRecord(record, 0);
     if (!r || !isBlipType(r->type)) {
         *problem = QStringLiteral("picture record is damaged");
@@ -600,8 +600,11 @@ QByteArray decodeBlip(QByteArrayView record, QString* problem) {
                 return {};
             }
             const QByteArrayView data = body.sliced(dataAt);
-            if (r->type == kBlipDib)
+            if (r->type == kBlipDib) {
+                if (form)
+                    *form = picture::FileForm::Made;
                 return dibToBmp(data, problem);
+            }
             return data.toByteArray();
         }
         default:
@@ -610,9 +613,10 @@ QByteArray decodeBlip(QByteArrayView record, QString* problem) {
     }
 }
 
-QByteArray decodeBlipEntry(const BlipEntry& entry, QByteArrayView delayStream, QString* problem) {
+QByteArray decodeBlipEntry(const BlipEntry& entry, QByteArrayView delayStream, QString* problem,
+                           picture::FileForm* form) {
     if (!entry.embedded.isEmpty())
-        return decodeBlip(entry.embedded, problem);
+        return decodeBlip(entry.embedded, problem, form);
     if (!entry.delayOffset) {
         *problem = QStringLiteral("blip store entry is empty");
         return {};
@@ -624,7 +628,7 @@ QByteArray decodeBlipEntry(const BlipEntry& entry, QByteArrayView delayStream, Q
                        .arg(*entry.delayOffset);
         return {};
     }
-    return decodeBlip(delayStream.sliced(qsizetype(*entry.delayOffset), r->size), problem);
+    return decodeBlip(delayStream.sliced(qsizetype(*entry.delayOffset), r->size), problem, form);
 }
 
 }  // namespace pictrove::doc

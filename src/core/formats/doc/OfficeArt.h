@@ -78,12 +78,15 @@ Parsed<InlineArt> parseInlineArt(QByteArrayView bytes);
 
 // Bytes ready for Picture::fromEncoded from one BLIP record: metafiles inflated
 // (bounded by their stated size and a global cap), a WMF given a placeable header
-// that carries its frame, a DIB given a file header. Empty with *problem set when the
-// BLIP cannot be used.
-QByteArray decodeBlip(QByteArrayView blipRecord, QString* problem);
+// that carries its frame, a DIB given a file header (then *form, when given, is
+// FileForm::Made; otherwise it is left alone). Empty with *problem set when the BLIP
+// cannot be used.
+QByteArray decodeBlip(QByteArrayView blipRecord, QString* problem,
+                      picture::FileForm* form = nullptr);
 
 // The BLIP of a blip store entry: embedded, or read at its offset in delayStream.
-QByteArray decodeBlipEntry(const BlipEntry& entry, QByteArrayView delayStream, QString* problem);
+QByteArray decodeBlipEntry(const BlipEntry& entry, QByteArrayView delayStream, QString* problem,
+                           picture::FileForm* form = nullptr);
 
 // A DIB (bitmap header, palette, bits) as a BMP file; empty with *problem set when its
 // header is damaged.

@@ -9,6 +9,7 @@
 namespace pictrove::word::rtf {
 
 using picture::Crop;
+using picture::FileForm;
 using picture::Format;
 using picture::Picture;
 
@@ -128,13 +129,20 @@ PictResult makePicture(const PictData& pict, std::optional<Crop> crop) {
                            cropFraction(pict.cropr, goalW), cropFraction(pict.cropb, goalH)});
 
     QByteArray bytes;
+    FileForm form = FileForm::Given;
     switch (pict.type) {
         case PictType::Dib:
-            bytes = pict.data.startsWith("BM") ? pict.data : picture::bmpFromDib(pict.data);
+            if (pict.data.startsWith("BM")) {
+                bytes = pict.data;
+            } else {
+                bytes = picture::bmpFromDib(pict.data);
+                form = FileForm::Made;
+            }
             break;
         case PictType::Ddb:
             bytes = bmpFromDdb(pict.data, pict.picw, pict.pich,
                                pict.bitsPixel * qMax(1, pict.planes), pict.widthBytes);
+            form = FileForm::Made;
             break;
         case PictType::Unknown:
         case PictType::Wmf:
@@ -155,7 +163,7 @@ PictResult makePicture(const PictData& pict, std::optional<Crop> crop) {
         !picture::looksLikeDib(bytes))
         return result;  // no type word and no signature: nothing we know
 
-    result.picture = Picture::fromEncoded(std::move(bytes), cut, &result.reason);
+    result.picture = Picture::fromEncoded(std::move(bytes), cut, &result.reason, form);
     result.outcome =
         result.picture.isNull() ? PictResult::Outcome::Undecodable : PictResult::Outcome::Decoded;
     return result;
