@@ -104,6 +104,8 @@ class PictureTest : public QObject {
         const Picture p = Picture::fromEncoded(dib);
         QCOMPARE(p.format(), Format::Bmp);
         QCOMPARE(p.encoded().left(2), QByteArray("BM"));
+        QCOMPARE(p.fileForm(), FileForm::Made);  // the file header is ours
+        QCOMPARE(Picture::fromEncoded(bmp).fileForm(), FileForm::Given);
         QCOMPARE(maxDifference(p.toImage(), image), 0);
         QVERIFY(!looksLikeDib("not a dib at all, not at all"));
     }
@@ -183,26 +185,36 @@ class PictureTest : public QObject {
         QCOMPARE(&processClipboard(), &processClipboard());
     }
 
-    void picture_files_round_trip_bytes_and_crop_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<Crop>("crop");
-        QTest::newRow("png uncropped") << encoded(gradient({20, 10}), "PNG") << Crop{};
+    // A picture goes through its temporary file within a run, with or without the run's
+    // store: it comes back with the same bytes, crop and file form.
+    void picture_files_round_trip_bytes_crop_and_file_form_data() {
+        QTest::addColumn<Picture>("picture");
+        const QImage image = gradient({20, 10});
+        QTest::newRow("png uncropped") << Picture::fromEncoded(encoded(image, "PNG"));
         QTest::newRow("jpeg cropped")
-            << encoded(gradient({20, 10}), "JPEG") << Crop{0.25, 0, 0, 0.5};
-        QTest::newRow("bmp padded") << encoded(gradient({20, 10}), "BMP") << Crop{-0.1, 0, 0, 0};
+            << Picture::fromEncoded(encoded(image, "JPEG"), Crop{0.25, 0, 0, 0.5});
+        QTest::newRow("bmp padded") << Picture::fromEncoded(encoded(image, "BMP"), {-0.1, 0, 0, 0});
+        QTest::newRow("bare dib given its file header here")
+            << Picture::fromEncoded(encoded(image, "BMP").mid(14));
+        QTest::newRow("bmp whose file header a reader made, cropped")
+            << Picture::fromEncoded(encoded(image, "BMP"), {0, 0.2, 0, 0}, nullptr, FileForm::Made);
     }
-    void picture_files_round_trip_bytes_and_crop() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(Crop, crop);
+    void picture_files_round_trip_bytes_crop_and_file_form() {
+        QFETCH(Picture, picture);
+        QVERIFY(!picture.isNull());
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("1.bmp"));
-        const Picture p = Picture::fromEncoded(bytes, crop);
-        QCOMPARE(savePicture(p, path), PictureFileStatus::Ok);
-        Picture back;
-        QCOMPARE(loadPicture(path, back), PictureFileStatus::Ok);
-        QCOMPARE(back.encoded(), bytes);
-        QCOMPARE(back.crop(), crop);
-        QCOMPARE(back.size(), p.size());
+        QCOMPARE(savePicture(picture, path), PictureFileStatus::Ok);
+        const auto store = PictureStore::create();
+        QVERIFY(store);
+        for (PictureStore* through : {static_cast<PictureStore*>(nullptr), store.get()}) {
+            Picture back;
+            QCOMPARE(loadPicture(path, back, nullptr, through), PictureFileStatus::Ok);
+            QCOMPARE(back.encoded(), picture.encoded());
+            QCOMPARE(back.crop(), picture.crop());
+            QCOMPARE(back.fileForm(), picture.fileForm());
+            QCOMPARE(back.size(), picture.size());
+        }
     }
 
     void picture_file_failures_are_named() {

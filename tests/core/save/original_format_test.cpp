@@ -25,6 +25,7 @@ constexpr quint16 kBlipEmf = 0xF01A;
 constexpr quint16 kBlipWmf = 0xF01B;
 constexpr quint16 kBlipJpeg = 0xF01D;
 constexpr quint16 kBlipPng = 0xF01E;
+constexpr quint16 kBlipDib = 0xF01F;
 constexpr quint16 kPib = 0x0104;
 constexpr quint16 kCropFromTop = 0x0100;
 constexpr quint16 kCropFromLeft = 0x0102;
@@ -294,6 +295,10 @@ void addRtfRows() {
         << "doc.rtf"
         << rtfWithPict("\\picw20\\pich12\\picwgoal300\\pichgoal180\\jpegblip", jpeg, true)
         << "doc_1.jpg" << jpeg;
+    // A \dibitmap may hold a whole BMP file: that file form is the document's.
+    const QByteArray bmp = test::encodeImage(quadrants({5, 3}), "BMP");
+    QTest::newRow(".rtf dibitmap holding a BMP file")
+        << "doc.rtf" << rtfWithPict("\\picw5\\pich3\\dibitmap0", bmp) << "doc_1.bmp" << bmp;
     QTest::newRow(".rtf emfblip") << "doc.rtf"
                                   << rtfWithPict(
                                          "\\picw318\\pich212\\picwgoal180\\pichgoal120\\emfblip",
@@ -390,9 +395,9 @@ class OriginalFormatTest : public QObject {
                  (QStringList{"r_1 (2).png", "r_1 (3).png", "r_1.png"}));
     }
 
-    // Groups are composed and crops applied on the way: the file is a PNG holding what
-    // the window's preview shows, pixel for pixel, the white where the window shows white
-    // included.
+    // Groups are composed, crops applied and bitmaps stored without a file header given
+    // one on the way: the file is a PNG holding what the window's preview shows, pixel
+    // for pixel, the white where the window shows white included.
     void changed_pictures_are_pngs_of_what_the_window_shows_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("document");
@@ -448,6 +453,32 @@ class OriginalFormatTest : public QObject {
             << "doc.doc"
             << docWithInline(test::picfWithData(99, left, QSize(1440, 1440), QRect(360, 0, 0, 720)))
             << QSize(30, 25);
+
+        // A bitmap stored without a file header: the BMP file it becomes is of our making.
+        const QByteArray dib = test::packedDib(quadrants({12, 10}));
+        QTest::newRow("doc DIB BLIP in an inline blip store entry")
+            << "doc.doc"
+            << docWithInline(test::picfWithShape(test::spContainer(pictureShape(0x401, 1)),
+                                                 {test::fbse(test::bitmapBlip(kBlipDib, dib))}))
+            << QSize(12, 10);
+        QTest::newRow("doc DIB BLIP delayed in the WordDocument stream")
+            << "doc.doc" << docWithFloating(test::bitmapBlip(kBlipDib, dib), true) << QSize(12, 10);
+        QTest::newRow("doc old-style picture descriptor holding a DIB")
+            << "doc.doc" << docWithInline(test::picfWithData(99, dib)) << QSize(12, 10);
+        QTest::newRow("rtf dibitmap")
+            << "doc.rtf" << rtfWithPict("\\picw12\\pich10\\dibitmap0", dib) << QSize(12, 10);
+        QTest::newRow("rtf wbitmap")
+            << "doc.rtf"
+            << rtfWithPict("\\picw16\\pich2\\wbmbitspixel1\\wbmwidthbytes2\\wbitmap0",
+                           QByteArray::fromHex("f00f0ff0"))
+            << QSize(16, 2);
+        QTest::newRow("rtf picture without a type word holding a DIB")
+            << "doc.rtf" << rtfWithPict("\\picw12\\pich10", dib) << QSize(12, 10);
+        QTest::newRow("docx part holding a DIB")
+            << "doc.docx"
+            << docxWith(test::inlinePictureXml(QStringLiteral("rId1")),
+                        {{"rId1", "media/image1.bmp", dib}})
+            << QSize(12, 10);
     }
     void changed_pictures_are_pngs_of_what_the_window_shows() {
         QFETCH(QString, name);
@@ -471,6 +502,11 @@ class OriginalFormatTest : public QObject {
         QTest::addColumn<QByteArray>("expected");
         addDocRows();
         addRtfRows();
+        const QByteArray bmp = test::encodeImage(quadrants({7, 5}), "BMP");
+        QTest::newRow(".docx bmp part") << "doc.docx"
+                                        << docxWith(test::inlinePictureXml(QStringLiteral("rId1")),
+                                                    {{"rId1", "media/image1.bmp", bmp}})
+                                        << "doc_1.bmp" << bmp;
     }
     void stored_pictures_are_the_bytes_their_format_describes() {
         QFETCH(QString, name);

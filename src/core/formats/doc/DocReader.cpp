@@ -322,8 +322,8 @@ word::ReadResult readBinaryDocument(const QByteArray& bytes) {
         shape.kind = s.kind;
         if (!s.picture.bytes.isEmpty()) {
             QString why;
-            picture::Picture p =
-                picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop, &why, s.picture.form);
+            picture::Picture p = picture::Picture::fromEncoded(s.picture.bytes, s.picture.crop,
+                                                               &why, s.picture.form);
             shape.setPicture(std::move(p), why);
         }
         for (const StoredShape::Child& c : s.children) {
