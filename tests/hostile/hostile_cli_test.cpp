@@ -449,23 +449,9 @@ class HostileCliTest : public QObject {
         test::DocxPackage pkg;
         pkg.parts = {{QStringLiteral("rId1"), QStringLiteral("media/a.emf"), slow},
                      {QStringLiteral("rId2"), QStringLiteral("media/b.emf"), slow}};
-        auto pic = [](const QString& rel, int x) {
-            return QStringLiteral(
-                       "<pic:pic><pic:blipFill><a:blip r:embed=\"%1\"/></pic:blipFill><pic:spPr>"
-                       "<a:xfrm><a:off x=\"%2\" y=\"0\"/><a:ext cx=\"100\" cy=\"100\"/></a:xfrm>"
-                       "</pic:spPr></pic:pic>")
-                .arg(rel)
-                .arg(x);
-        };
-        pkg.body = QStringLiteral(
-                       "<w:p><w:r><w:drawing><wp:anchor><wp:extent cx=\"200\" cy=\"100\"/>"
-                       "<a:graphic><a:graphicData "
-                       "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\">"
-                       "<wpg:wgp><wpg:grpSpPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"200\" "
-                       "cy=\"100\"/><a:chOff x=\"0\" y=\"0\"/><a:chExt cx=\"200\" cy=\"100\"/>"
-                       "</a:xfrm></wpg:grpSpPr>%1%2</wpg:wgp></a:graphicData></a:graphic>"
-                       "</wp:anchor></w:drawing></w:r></w:p>")
-                       .arg(pic(QStringLiteral("rId1"), 0), pic(QStringLiteral("rId2"), 100));
+        pkg.body = test::pictureGroupXml({{QStringLiteral("rId1"), QRect(0, 0, 100, 100)},
+                                          {QStringLiteral("rId2"), QRect(100, 0, 100, 100)}},
+                                         QSize(200, 100));
         const QString doc = write(dir.filePath(QStringLiteral("g.docx")), test::makeDocx(pkg));
         QElapsedTimer timer;
         timer.start();
