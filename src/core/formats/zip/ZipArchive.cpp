@@ -15,6 +15,11 @@ ZipArchive::~ZipArchive() {
 
 namespace {
 
+constexpr quint32 kLocalHeader = 0x04034b50u;     // "PK\3\4"
+constexpr quint32 kDirectoryEntry = 0x02014b50u;  // "PK\1\2"
+constexpr quint32 kEndOfDirectory = 0x06054b50u;  // "PK\5\6"
+constexpr quint16 kEncrypted = 1;                 // general purpose flag bit 0
+
 // Where each entry's local header lies, by entry index, read from the central directory
 // as libzip found it; empty when the directory is of a kind this does not read (zip64)
 // or does not agree with libzip's count. Only a shortcut to the stored bytes: the
@@ -23,7 +28,7 @@ std::vector<quint32> localHeaderOffsets(QByteArrayView archive, zip_int64_t entr
     const bytes::ByteReader r(archive);
     qint64 end = -1;
     for (qint64 at = r.size() - 22; at >= 0 && at >= r.size() - 22 - 0xFFFF; --at) {
-        if (r.u32(at) == 0x06054b50u) {
+        if (r.u32(at) == kEndOfDirectory) {
             end = at;
             break;
         }
@@ -34,7 +39,7 @@ std::vector<quint32> localHeaderOffsets(QByteArrayView archive, zip_int64_t entr
     std::vector<quint32> offsets;
     offsets.reserve(size_t(entries));
     for (qint64 at = r.u32(end + 16); qint64(offsets.size()) < entries;) {
-        if (!r.has(at, 46) || r.u32(at) != 0x02014b50u || r.u32(at + 42) == 0xFFFFFFFFu)
+        if (!r.has(at, 46) || r.u32(at) != kDirectoryEntry || r.u32(at + 42) == 0xFFFFFFFFu)
             return {};
         offsets.push_back(r.u32(at + 42));
         at += 46 + qint64(r.u16(at + 28)) + r.u16(at + 30) + r.u16(at + 32);
@@ -52,7 +57,7 @@ bool ZipArchive::readWhole(qint64 index, const zip_stat_t& st, QByteArray& out) 
         return false;
     const bytes::ByteReader r(bytes_);
     const qint64 header = localHeaders_[size_t(index)];
-    if (!r.has(header, 30) || r.u32(header) != 0x04034b50u || (r.u16(header + 6) & 1) ||
+    if (!r.has(header, 30) || r.u32(header) != kLocalHeader || (r.u16(header + 6) & kEncrypted) ||
         r.u16(header + 8) != st.comp_method)
         return false;
     const qint64 start = header + 30 + r.u16(header + 26) + r.u16(header + 28);
