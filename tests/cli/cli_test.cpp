@@ -1,6 +1,7 @@
 // pictrove-cli list, save and scan: rows, numbering with gaps, files written, the folder
 // walk's order, failures, options and exit statuses.
 
+#include "support/DocBuilder.h"
 #include "support/FolderTree.h"
 #include "support/TestDocuments.h"
 #include "support/TestUtils.h"
@@ -232,6 +233,55 @@ class CliTest : public QObject {
         QCOMPARE(r.out,
                  QStringLiteral("Done.\n\n2 files were written to:\n") + out +
                      QStringLiteral("\n\n2 rows had a damaged picture and were not saved.\n"));
+    }
+
+    // Each process registers the compound-file library's types once, on its first .doc:
+    // the race between two workers doing it at once can only be seen in new processes,
+    // so this starts many, each with several .doc files read on two threads.
+    void doc_files_read_on_two_jobs_in_many_processes_never_crash() {
+        QTemporaryDir dir;
+        QStringList files;
+        for (int i = 0; i < 6; ++i) {
+            test::ArtShapeParams shape;
+            shape.spid = 0x401;
+            shape.properties = {{0x0104, 1}};  // pib: the first blip
+            const QByteArray picf = test::picfWithShape(
+                test::spContainer(shape),
+                {test::fbse(test::bitmapBlip(0xF01E, test::pngBytes(QSize(8 + i, 8))))});
+            files.append(write(dir, QStringLiteral("d%1.doc").arg(i),
+                               test::DocBuilder().inlinePicture(picf).build()));
+        }
+        const QStringList list{QStringLiteral("list"), QStringLiteral("--jobs")};
+        const Run one = cli(list + QStringList{QStringLiteral("1")} + files);
+        QCOMPARE(one.exitCode, 0);
+        QCOMPARE(one.out.count(QLatin1Char('\n')), 7);
+        for (int run = 0; run < 40; ++run) {
+            const Run two = cli(list + QStringList{QStringLiteral("2")} + files);
+            QVERIFY2(two.exitCode == 0 && two.out == one.out && two.err.isEmpty(),
+                     qPrintable(QStringLiteral("run %1: status %2: %3")
+                                    .arg(run)
+                                    .arg(two.exitCode)
+                                    .arg(two.err)));
+        }
+    }
+
+    void corpus_doc_files_listed_on_two_jobs_again_and_again_give_one_output() {
+        QStringList docs;
+        for (const QString& f : corpusFiles())
+            if (f.endsWith(QLatin1String(".doc"), Qt::CaseInsensitive))
+                docs.append(f);
+        if (docs.isEmpty())
+            QSKIP("no corpus beside this checkout");
+        const QStringList list{QStringLiteral("list"), QStringLiteral("--jobs")};
+        const Run one = cli(list + QStringList{QStringLiteral("1")} + docs);
+        for (int run = 0; run < 25; ++run) {
+            const Run two = cli(list + QStringList{QStringLiteral("2")} + docs);
+            QVERIFY2(two.exitCode == one.exitCode && two.out == one.out && two.err == one.err,
+                     qPrintable(QStringLiteral("run %1: status %2: %3")
+                                    .arg(run)
+                                    .arg(two.exitCode)
+                                    .arg(two.err)));
+        }
     }
 
     void one_job_and_two_jobs_give_the_same_output_over_the_corpus() {

@@ -4,6 +4,7 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
+#include <gsf/gsf-utils.h>
 
 #include <cstring>
 #include <mutex>
@@ -25,11 +26,18 @@ struct ErrorFree {
     void operator()(GError* e) const { g_error_free(e); }
 };
 
-// libgsf reports damage it works around on stderr; we report damage through our own
-// results, so its complaints about a document are dropped (other messages pass).
-void quietLibraryWarnings() {
+// libgsf registers its GObject types on first use, behind a plain static of each type
+// function: two threads opening their first compound files at once both register
+// GsfInputMemory, one of them gets no type, and its casts fail (SIGSEGV). gsf_init()
+// registers every type the library has; std::call_once makes the first caller do it
+// while any other waits, so no thread reaches a type function unregistered.
+//
+// libgsf also reports damage it works around on stderr; we report damage through our
+// own results, so its complaints about a document are dropped (other messages pass).
+void prepareLibrary() {
     static std::once_flag once;
     std::call_once(once, [] {
+        gsf_init();
         const auto levels =
             GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_MESSAGE);
         g_log_set_handler(
@@ -72,7 +80,7 @@ std::optional<CompoundFile> CompoundFile::open(const QByteArray& bytes, Status* 
         *reason = QStringLiteral("not an OLE2 compound file");
         return std::nullopt;
     }
-    quietLibraryWarnings();
+    prepareLibrary();
     auto handles = std::make_unique<Handles>();
     handles->input.reset(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),
                                               bytes.size(), FALSE));
