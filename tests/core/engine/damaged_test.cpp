@@ -3,6 +3,7 @@
 
 #include "support/DocBuilder.h"
 #include "support/TestDocuments.h"
+#include "support/TestUtils.h"
 #include "support/ZipBuilder.h"
 
 #include "core/engine/DocumentReader.h"
@@ -91,10 +92,8 @@ QString fuzzTarget(word::DocumentFormat format) {
 // Reads `bytes` from a buffer that ends exactly where they end, so that reading one
 // byte too far is caught by AddressSanitizer.
 word::ReadResult readExact(QByteArrayView bytes) {
-    std::unique_ptr<char[]> buffer(new char[size_t(std::max<qsizetype>(bytes.size(), 1))]);
-    std::copy(bytes.begin(), bytes.end(), buffer.get());
-    const QByteArray view = QByteArray::fromRawData(buffer.get(), bytes.size());
-    return word::readDocument(view);
+    const test::ExactBytes exact(bytes);
+    return word::readDocument(exact.bytes());
 }
 
 // Overwrites the uncompressed size of `entry` in its local and central headers.

@@ -3,7 +3,9 @@
 // before the damage.
 
 #include "core/metafile/Metafile.h"
+#include "core/metafile/RecordTypes.h"
 #include "support/MetafileBuilder.h"
+#include "support/TestUtils.h"
 
 #include <QtTest>
 
@@ -13,6 +15,7 @@ using test::EmfBuilder;
 using test::WmfBuilder;
 namespace emr = metafile::emr;
 namespace meta = metafile::meta;
+namespace plus = metafile::emfplus;
 
 namespace {
 
@@ -23,6 +26,48 @@ QImage quadrants() {
     img.fill(Qt::green);
     img.setPixel(0, 0, qRgb(255, 0, 0));
     return img;
+}
+
+QByteArray plusRectF(QRectF r) {
+    return Bytes()
+        .f32(float(r.x()))
+        .f32(float(r.y()))
+        .f32(float(r.width()))
+        .f32(float(r.height()))
+        .data();
+}
+
+// EMF+ records in the comments of an EMF with no drawing of its own (not dual: the
+// EMF+ records are all there is, played as far as they go): a header, a red
+// square first, then an ellipse, a pen and lines, a transform and the end.
+QByteArray emfPlusSample() {
+    constexpr quint16 kColor = 0x8000;  // the brush field is a colour
+    auto rec = EmfBuilder::plusRecord;
+    EmfBuilder b(48, 48);
+    b.emfPlus(rec(plus::Header, 0, Bytes().u32(0xDBC01002u).u32(0).u32(96).u32(96).data()) +
+              rec(plus::FillRects, kColor,
+                  Bytes().u32(kRed.rgba()).u32(1).raw(plusRectF(QRectF(0, 0, 16, 16))).data()));
+    b.emfPlus(rec(plus::FillEllipse, kColor,
+                  Bytes().u32(kBlue.rgba()).raw(plusRectF(QRectF(20, 20, 20, 20))).data()));
+    b.emfPlus(rec(plus::Object, 0x0200,
+                  Bytes()
+                      .u32(0xDBC01002u)
+                      .u32(0)
+                      .u32(0)
+                      .u32(0)
+                      .f32(2)
+                      .u32(0xDBC01002u)
+                      .u32(0)
+                      .u32(kBlue.rgba())
+                      .data()) +
+              rec(plus::DrawLines, 0,
+                  Bytes().u32(3).f32(0).f32(40).f32(40).f32(40).f32(40).f32(0).data()));
+    b.emfPlus(
+        rec(plus::SetWorldTransform, 0, Bytes().f32(1).f32(0).f32(0).f32(1).f32(4).f32(4).data()) +
+        rec(plus::FillRects, kColor,
+            Bytes().u32(kBlue.rgba()).u32(1).raw(plusRectF(QRectF(30, 0, 8, 8))).data()) +
+        rec(plus::EndOfFile, 0, {}));
+    return b.finish();
 }
 
 // A sample touching most record kinds: objects, clip, path, text, bitmap, region.
@@ -57,8 +102,10 @@ WmfBuilder wmfSample() {
 }
 
 // A copy of exactly n bytes, so that reading past its end trips the sanitizers.
-QByteArray exact(const QByteArray& bytes, qsizetype n) {
-    return QByteArray(bytes.constData(), n);
+// Renders the first n bytes of bytes with nothing behind them.
+QImage renderPrefix(const QByteArray& bytes, qsizetype n, QSize size = QSize(48, 48)) {
+    const test::ExactBytes exact(QByteArrayView(bytes).first(n));
+    return metafile::render(exact.bytes(), size);
 }
 
 }  // namespace
@@ -79,6 +126,7 @@ void MetafileDamageTest::truncatedAtEveryByteRendersWithoutCrash_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("emf") << emfSample().finish();
     QTest::newRow("wmf") << wmfSample().finish();
+    QTest::newRow("emf+") << emfPlusSample();
 }
 
 void MetafileDamageTest::truncatedAtEveryByteRendersWithoutCrash() {
@@ -86,10 +134,10 @@ void MetafileDamageTest::truncatedAtEveryByteRendersWithoutCrash() {
     const QImage full = metafile::render(bytes, QSize(48, 48));
     QVERIFY(!full.isNull());
     for (qsizetype n = 0; n <= bytes.size(); ++n) {
-        const QImage img = metafile::render(exact(bytes, n), QSize(48, 48));
+        const QImage img = renderPrefix(bytes, n);
         // Once the header is there, what came before the cut is drawn.
         if (!img.isNull() && n > bytes.size() / 2)
-            QCOMPARE(img.pixelColor(12, 3), kRed);
+            QVERIFY2(img.pixelColor(12, 3) == kRed, qPrintable(QStringLiteral("cut at %1").arg(n)));
     }
 }
 
@@ -107,7 +155,8 @@ void MetafileDamageTest::truncatedAtRecordBoundaryDrawsThePrefix() {
     // Cutting the file where record k starts must draw exactly what the first k
     // records draw when the file ends properly there.
     for (size_t k = 1; k < offsets.size(); ++k) {
-        const QByteArray cut = exact(bytes, offsets[k]);
+        const test::ExactBytes exactCut(QByteArrayView(bytes).first(offsets[k]));
+        const QByteArray cut = exactCut.bytes();
         QByteArray ended = cut;
         ended.append(emf ? Bytes().u32(14).u32(20).u32(0).u32(16).u32(20).data()
                          : Bytes().u32(3).u16(0).data());
@@ -375,7 +424,7 @@ void MetafileDamageTest::lyingRecordsKeepWhatCameBefore_data() {
 void MetafileDamageTest::lyingRecordsKeepWhatCameBefore() {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, drawsAfter);
-    const QImage img = metafile::render(exact(bytes, bytes.size()), QSize(48, 48));
+    const QImage img = renderPrefix(bytes, bytes.size());
     QVERIFY(!img.isNull());
     QCOMPARE(img.pixelColor(8, 8), kRed);
     QCOMPARE(img.pixelColor(40, 40), drawsAfter ? kBlue : QColor(Qt::white));

@@ -1,4 +1,5 @@
 #include "core/platform/CursorFile.h"
+#include "support/TestUtils.h"
 
 #include <QFile>
 #include <QTest>
@@ -29,10 +30,9 @@ class CursorFileTest : public QObject {
     void everyTruncationIsRefused() {
         const QByteArray bytes = shippedCursor();
         for (qsizetype n = 0; n < bytes.size(); ++n) {
-            // The bytes sit at the end of their own buffer, so an over-read is caught.
-            const QByteArray cut = bytes.left(n);
+            const pictrove::test::ExactBytes cut(QByteArrayView(bytes).first(n));
             QString error;
-            QVERIFY2(!readCursorHeader(cut, &error), qPrintable(QString::number(n)));
+            QVERIFY2(!readCursorHeader(cut.bytes(), &error), qPrintable(QString::number(n)));
             QVERIFY(!error.isEmpty());
         }
     }

@@ -583,9 +583,8 @@ void DocReaderTest::every_truncation_fails_cleanly() {
     QCOMPARE(whole.model.floatingShapes.size(), size_t(1));
     int failed = 0;
     for (qsizetype n = 0; n < full.size(); ++n) {
-        // A copy of exactly n bytes, so that reading past it trips the sanitizer.
-        const QByteArray cut(full.constData(), n);
-        const word::ReadResult r = read(cut);
+        const test::ExactBytes cut(QByteArrayView(full).first(n));
+        const word::ReadResult r = read(cut.bytes());
         if (!r.ok()) {
             ++failed;
             QVERIFY2(!r.reason.isEmpty(), qPrintable(QStringLiteral("length %1").arg(n)));
