@@ -9,6 +9,8 @@ packages=(
     xvfb xauth x11-utils imagemagick zip unzip fonts-liberation fonts-dejavu-core
     # the pictographs that metafiles draw with the dingbat fonts
     fonts-symbola
+    # the fuzz targets' compiler and its libFuzzer and sanitizer run-times
+    clang libclang-rt-14-dev
     # man pages and the bash completion, and the checks of what is installed
     help2man man-db groff-base desktop-file-utils appstream dpkg-dev file
 )

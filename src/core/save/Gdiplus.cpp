@@ -51,6 +51,21 @@ bool readHex(const char16_t* text, int pos, int digits, std::uint64_t& value) {
     return true;
 }
 
+// The two identifiers the encoder compares with, parsed once for the process.
+CLSID parsed(const char16_t* text) {
+    CLSID id;
+    CLSIDFromString(text, &id);
+    return id;
+}
+const CLSID& jpegEncoderClsid() {
+    static const CLSID id = parsed(kJpegEncoderClsidText);
+    return id;
+}
+const CLSID& encoderQualityGuid() {
+    static const CLSID id = parsed(kEncoderQualityText);
+    return id;
+}
+
 struct TjCompressor {
     tjhandle handle = tjInitCompress();
     ~TjCompressor() {
@@ -77,9 +92,7 @@ Status readQuality(const EncoderParameters* params, std::uint32_t& quality) {
         return Status::InvalidParameter;  // the only parameter kept is the quality
     }
     const EncoderParameter& p = params->Parameter[0];
-    CLSID qualityGuid;
-    CLSIDFromString(kEncoderQualityText, &qualityGuid);
-    if (!(p.Guid == qualityGuid) || p.NumberOfValues != 1 ||
+    if (!(p.Guid == encoderQualityGuid()) || p.NumberOfValues != 1 ||
         p.Type != EncoderParameterValueTypeLong || !p.Value) {
         return Status::InvalidParameter;
     }
@@ -238,9 +251,7 @@ Status encodeImage(GpImage* image, const CLSID* clsidEncoder,
         }
         pixels = static_cast<const GpBitmap&>(*it->second).pixels();
     }
-    CLSID jpegEncoder;
-    CLSIDFromString(kJpegEncoderClsidText, &jpegEncoder);
-    if (!(*clsidEncoder == jpegEncoder)) {
+    if (!(*clsidEncoder == jpegEncoderClsid())) {
         return Status::UnknownImageFormat;
     }
     std::uint32_t quality = 0;
