@@ -328,6 +328,15 @@ EmfBuilder& EmfBuilder::bitBlt(QRect dest, const QByteArray& packed, quint32 rop
 EmfBuilder& EmfBuilder::emfPlus(const QByteArray& records) {
     return comment(Bytes().u32(0x2B464D45u).raw(records).data());
 }
+QByteArray EmfBuilder::plusRectF(QRectF r) {
+    return Bytes()
+        .f32(float(r.x()))
+        .f32(float(r.y()))
+        .f32(float(r.width()))
+        .f32(float(r.height()))
+        .data();
+}
+
 QByteArray EmfBuilder::plusRecord(quint16 type, quint16 flags, const QByteArray& data) {
     return Bytes()
         .u16(type)

@@ -118,6 +118,8 @@ class EmfBuilder {
     EmfBuilder& emfPlus(const QByteArray& records);
     // One EMF+ record: type, flags, data.
     static QByteArray plusRecord(quint16 type, quint16 flags, const QByteArray& data);
+    // An EMF+ RectF: x, y, width and height as 32-bit floats.
+    static QByteArray plusRectF(QRectF r);
 
     // Header counts filled in, EMR_EOF appended.
     QByteArray finish(quint16 handles = 16) const;

@@ -28,21 +28,13 @@ QImage quadrants() {
     return img;
 }
 
-QByteArray plusRectF(QRectF r) {
-    return Bytes()
-        .f32(float(r.x()))
-        .f32(float(r.y()))
-        .f32(float(r.width()))
-        .f32(float(r.height()))
-        .data();
-}
-
 // EMF+ records in the comments of an EMF with no drawing of its own (not dual: the
 // EMF+ records are all there is, played as far as they go): a header, a red
 // square first, then an ellipse, a pen and lines, a transform and the end.
 QByteArray emfPlusSample() {
     constexpr quint16 kColor = 0x8000;  // the brush field is a colour
     auto rec = EmfBuilder::plusRecord;
+    auto plusRectF = EmfBuilder::plusRectF;
     EmfBuilder b(48, 48);
     b.emfPlus(rec(plus::Header, 0, Bytes().u32(0xDBC01002u).u32(0).u32(96).u32(96).data()) +
               rec(plus::FillRects, kColor,

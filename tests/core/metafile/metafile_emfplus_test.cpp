@@ -29,12 +29,7 @@ QByteArray header() {
     return rec(plus::Header, 1, Bytes().u32(0xDBC01002u).u32(0).u32(96).u32(96).data());
 }
 QByteArray rectF(QRectF r) {
-    return Bytes()
-        .f32(float(r.x()))
-        .f32(float(r.y()))
-        .f32(float(r.width()))
-        .f32(float(r.height()))
-        .data();
+    return EmfBuilder::plusRectF(r);
 }
 quint32 argb(QColor c) {
     return c.rgba();
