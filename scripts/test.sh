@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the missing dependencies, then builds and runs the whole test suite twice: a
 # normal build (preset dev) and one with AddressSanitizer and UndefinedBehaviorSanitizer
-# (preset asan). Fails when a source file is not formatted as .clang-format says. The
+# (preset asan); then the tests of the paths that run on several threads (label
+# parallel) once more with ThreadSanitizer (preset tsan, which builds only them). Fails when a source file is not formatted as .clang-format says. The
 # normal build is also installed into a temporary folder and packaged, and what that
 # gives is checked (scripts/check-install.sh).
 set -euo pipefail
@@ -24,5 +25,10 @@ echo "== sanitizer build"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
+
+echo "== thread sanitizer build (the tests labelled parallel)"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs"
+ctest --preset tsan -j "$jobs"
 
 echo "== all tests passed"
